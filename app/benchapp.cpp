@@ -1,0 +1,54 @@
+// The application object: start-up and the Help command.
+#include "benchapp.h"
+#include "../engine/seams.h"
+#include "maindlg.h"
+#include <commctrl.h>
+
+CBenchApp theApp;
+const char* const kHelpFailedMessage = "Failed to launch help.";
+
+namespace {
+BOOL CallWinHelp(HWND hWnd, const char* file, UINT command, ULONG_PTR data)
+{
+    return ::WinHelpA(hWnd, file, command, data);
+}
+
+std::string ModulePath()
+{
+    char path[MAX_PATH * 4] = "";
+    DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, n < sizeof path ? n : 0);
+}
+}
+
+CBenchApp::CBenchApp() : m_pfnWinHelp(CallWinHelp)
+{
+    std::string path = ModulePath();
+    std::string::size_type dot = path.rfind('.');
+    if (dot != std::string::npos && path.find('\\', dot) == std::string::npos)
+        path.erase(dot);
+    m_helpFilePath = path + ".HLP";
+}
+
+BOOL CBenchApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                         ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+    CMainDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+    return FALSE;
+}
+
+void CBenchApp::OnHelp()
+{
+    const std::string saved = m_helpFilePath;
+    std::string::size_type slash = saved.rfind('\\');
+    m_helpFilePath = (slash == std::string::npos ? std::string() : saved.substr(0, slash + 1)) + "ZELKOR.HLP";
+    HWND hMain = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    if (!m_pfnWinHelp(hMain, m_helpFilePath.c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>("Korvane")))
+        Messages().Show(kHelpFailedMessage, "Korvane", MB_OK | MB_ICONEXCLAMATION);
+    m_helpFilePath = saved;
+}

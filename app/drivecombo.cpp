@@ -1,0 +1,136 @@
+// Drive selector: the drive list, the selection and the drawing of each item.
+#include "drivecombo.h"
+#include "../engine/seams.h"
+#include <shellapi.h>
+#include <cstring>
+
+namespace {
+const int kMaxDriveLetters = 32;
+const char* g_driveTable[kMaxDriveLetters + 1];
+char g_drivePool[kMaxDriveLetters][4];
+const char* const kPlaceholder = "??";
+}
+
+CDriveCombo::CDriveCombo(int driveType) : m_driveType(driveType)
+{
+    char systemDir[MAX_PATH] = "";
+    ::GetSystemDirectoryA(systemDir, sizeof systemDir);
+    char root[4] = "C:\\";
+    if (systemDir[0] && systemDir[1] == ':')
+        std::memcpy(root, systemDir, 3);
+    SHFILEINFOA info{};
+    m_hSysImageList = reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoA(root, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    m_iconIndex[DRIVE_REMOVABLE] = 7;
+    m_iconIndex[DRIVE_FIXED] = 8;
+    m_iconIndex[DRIVE_REMOTE] = 9;
+    m_iconIndex[DRIVE_CDROM] = 11;
+    m_iconIndex[DRIVE_RAMDISK] = 12;
+}
+
+const char* const* CDriveCombo::BuildDriveList(int type)
+{
+    const DWORD mask = Disc().GetLogicalDrives();
+    int count = 0;
+    for (int i = 0; i < kMaxDriveLetters; ++i) {
+        g_driveTable[i] = g_drivePool[i];
+        if (!(mask & (1u << i)))
+            continue;
+        char root[] = "A:\\";
+        root[0] = static_cast<char>('A' + i);
+        if (Disc().GetDriveType(root) == static_cast<UINT>(type))
+            std::memcpy(g_drivePool[count++], root, sizeof root);
+    }
+    if (count == 0)
+        std::memcpy(g_drivePool[count++], kPlaceholder, 3);
+    g_driveTable[count] = nullptr;
+    return g_driveTable;
+}
+
+BOOL CDriveCombo::InitFromDlgItem(int id, HWND hParent, const char* const* list)
+{
+    BOOL attached = SubclassDlgItem(id, hParent);
+    m_pDriveList = list ? list : BuildDriveList(m_driveType);
+    ResetContent();
+    m_drives.clear();
+    m_drives.reserve(kMaxDriveLetters + 1);  // item data points into these strings
+    for (int i = 0; m_pDriveList[i]; ++i) {
+        m_drives.push_back(m_pDriveList[i]);
+        SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_drives.back().c_str()));
+    }
+    SetCurSel(0);
+    return attached;
+}
+
+const char* CDriveCombo::GetSelectedDrive() const
+{
+    const int index = GetCurSel();
+    if (index < 0 || !m_pDriveList || index >= static_cast<int>(m_drives.size()))
+        return nullptr;
+    const char* drive = m_pDriveList[index];
+    return drive && drive[0] != '?' ? drive : nullptr;
+}
+
+void CDriveCombo::MeasureItem(MEASUREITEMSTRUCT* measure) const
+{
+    measure->itemWidth = 45;
+    measure->itemHeight = m_nItemHeight;
+}
+
+void CDriveCombo::DrawItem(const DRAWITEMSTRUCT* draw)
+{
+    const COLORREF textColour = ::GetSysColor(COLOR_BTNTEXT);
+    const COLORREF highlightText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+    const char* text = reinterpret_cast<const char*>(draw->itemData);
+    if (draw->itemID == static_cast<UINT>(-1) || !text)
+        return;
+    RECT focus = draw->rcItem;
+    focus.top += 1;
+    focus.bottom -= 1;
+    focus.left += 24;
+    focus.right = 44;
+    m_pDC = draw->hDC;
+
+    if (draw->itemAction & ODA_DRAWENTIRE) {
+        ::SetBkMode(m_pDC, OPAQUE);
+        ::SetTextColor(m_pDC, textColour);
+        DrawDriveItem(FALSE, m_pDC, text, draw->rcItem);
+    }
+    if (draw->itemState & ODS_SELECTED) {
+        if (draw->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) {
+            ::SetBkMode(m_pDC, TRANSPARENT);
+            ::DrawFocusRect(m_pDC, &focus);
+            ::SetTextColor(m_pDC, highlightText);
+            DrawDriveItem(TRUE, m_pDC, text, draw->rcItem);
+        }
+    } else if (draw->itemAction & ODA_SELECT) {
+        // The item has just lost the selection: the XOR frame is drawn away.
+        ::SetBkMode(m_pDC, TRANSPARENT);
+        ::DrawFocusRect(m_pDC, &focus);
+        ::SetTextColor(m_pDC, textColour);
+        DrawDriveItem(FALSE, m_pDC, text, draw->rcItem);
+    }
+    m_pDC = nullptr;
+}
+
+void CDriveCombo::DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const
+{
+    HBRUSH highlight = ::CreateSolidBrush(::GetSysColor(COLOR_HIGHLIGHT));
+    HBRUSH window = ::CreateSolidBrush(::GetSysColor(COLOR_WINDOW));
+    char label[3] = {text[0], ':', 0};
+    if (m_hSysImageList && m_driveType >= 0 && m_driveType < 7)
+        ::ImageList_Draw(m_hSysImageList, m_iconIndex[m_driveType], dc, item.left + 4, item.top + 1,
+                         selected ? ILD_TRANSPARENT | ILD_BLEND25 : ILD_TRANSPARENT);
+    RECT box = item;
+    box.top += 2;
+    box.bottom -= 2;
+    box.left = item.left + 25;
+    box.right = 43;
+    if (selected)
+        ::FillRect(dc, &box, highlight);
+    else if (::GetBkMode(dc) != OPAQUE)
+        ::FillRect(dc, &box, window);
+    ::DrawTextA(dc, label, 2, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_EXTERNALLEADING);
+    ::DeleteObject(highlight);
+    ::DeleteObject(window);
+}

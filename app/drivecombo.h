@@ -1,0 +1,34 @@
+// CDriveCombo: the owner-drawn "Drive:" list of the computer's CD-ROM drives.
+#pragma once
+#include "../framework/controls.h"
+#include <commctrl.h>
+#include <string>
+#include <vector>
+
+class CDriveCombo : public CComboBox {
+public:
+    explicit CDriveCombo(int driveType);
+
+    // Binds control `id` of hParent and fills it from `list` (or the drives of
+    // this object's type). Nonzero when the control was found.
+    BOOL InitFromDlgItem(int id, HWND hParent, const char* const* list = nullptr);
+    // The selected drive's root ("E:\"), or null for the placeholder.
+    const char* GetSelectedDrive() const;
+    // The roots of all drives of a type, in letter order, or the single
+    // placeholder "??"; shared storage, overwritten by each call.
+    static const char* const* BuildDriveList(int type);
+
+    void MeasureItem(MEASUREITEMSTRUCT* measure) const;
+    void DrawItem(const DRAWITEMSTRUCT* draw);
+
+    int m_iconIndex[7] = {};
+    HIMAGELIST m_hSysImageList = nullptr;
+    std::vector<std::string> m_drives;
+    int m_nItemHeight = 18;
+    HDC m_pDC = nullptr;
+    int m_driveType;
+    const char* const* m_pDriveList = nullptr;
+
+private:
+    void DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const;
+};

@@ -1,0 +1,127 @@
+# Shared shell functions of the run, test and packaging commands. Source it.
+# KORVANE_BUILD (default build/) holds the build trees, the Wine prefix and the
+# discs; a second checkout or a helper may point it elsewhere.
+
+KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KV_BUILD=${KORVANE_BUILD:-$KV_ROOT/build}
+case "$KV_BUILD" in /*) ;; *) KV_BUILD=$KV_ROOT/$KV_BUILD ;; esac
+KV_ARCHES=${KORVANE_ARCHES:-"i686 x86_64"}
+export WINEPREFIX=$KV_BUILD/wineprefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+KV_DISCS=$KV_BUILD/discs
+KV_SCREENS=$KV_BUILD/screens
+
+kv_log() { printf '[korvane] %s\n' "$*" >&2; }
+
+# Debian packages the commands need; installed once, only what is missing.
+KV_PACKAGES="cmake ninja-build python3 mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick \
+ghostscript fonts-liberation googletest genisoimage udftools fuse3 libfuse3-dev g++ pkg-config"
+
+kv_install_deps() {
+    local missing=() p
+    for p in $KV_PACKAGES; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    kv_log "installing: ${missing[*]}"
+    if [ "$(id -u)" != 0 ]; then
+        kv_log "not root: install these packages first"; return 1
+    fi
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+kv_build() {
+    local arch
+    for arch in $KV_ARCHES; do
+        if [ ! -f "$KV_BUILD/$arch/build.ninja" ]; then
+            cmake -S "$KV_ROOT" -B "$KV_BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+                -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$arch-w64-mingw32.cmake" "$@" >/dev/null || return 1
+        fi
+        ninja -C "$KV_BUILD/$arch" >"$KV_BUILD/build-$arch.log" 2>&1 || { tail -40 "$KV_BUILD/build-$arch.log"; return 1; }
+    done
+    # Host tools (drive model, help compiler), when there are any.
+    if [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; then
+        if [ ! -f "$KV_BUILD/native/build.ninja" ]; then
+            cmake -S "$KV_ROOT/tools/native" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || return 1
+        fi
+        ninja -C "$KV_BUILD/native" >"$KV_BUILD/build-native.log" 2>&1 || { tail -40 "$KV_BUILD/build-native.log"; return 1; }
+    fi
+}
+
+# A private X display (Xvfb), unless KORVANE_USE_DISPLAY asks for $DISPLAY.
+kv_start_display() {
+    if [ -n "${KORVANE_USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
+    local fifo=$KV_BUILD/.displayfd
+    rm -f "$fifo"
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" </dev/null >/dev/null 2>&1 &
+    KV_XVFB_PID=$!
+    local i
+    for i in $(seq 100); do [ -s "$fifo" ] && break; sleep 0.05; done
+    export DISPLAY=":$(head -n1 "$fifo")"
+    kv_log "Xvfb on $DISPLAY"
+}
+
+kv_wine() { wine "$@" </dev/null >/dev/null 2>&1; }
+
+# Starts the persistent wineserver with its output detached (CTest would
+# otherwise wait for Wine's background services).
+kv_start_wineserver() {
+    wineserver -p </dev/null >/dev/null 2>&1
+    kv_wine cmd /c exit
+}
+
+kv_restart_wineserver() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    kv_start_wineserver
+}
+
+kv_reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+
+# A fresh prefix: no crash dialogs, metric-compatible serif font.
+kv_make_prefix() {
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1
+    kv_start_wineserver
+    kv_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+    kv_reg 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif'
+    # Without a window manager, managed windows make Wine wait 2 s at every hide.
+    kv_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+}
+
+# kv_map_cdrom LETTER DIR [LABEL [DEVICE]]: DIR as the files of CD-ROM drive LETTER.
+# Takes effect after kv_restart_wineserver.
+kv_map_cdrom() {
+    local letter=${1,,} dir=$2 label=${3:-} device=${4:-}
+    mkdir -p "$dir"
+    [ -n "$label" ] && printf '%s' "$label" >"$dir/.windows-label"
+    ln -sfn "$dir" "$WINEPREFIX/dosdevices/$letter:"
+    rm -f "$WINEPREFIX/dosdevices/$letter::"
+    [ -n "$device" ] && ln -sfn "$device" "$WINEPREFIX/dosdevices/$letter::"
+    kv_reg 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /reg:64
+    kv_reg 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom
+}
+
+# Runs every set-up step of scripts/setup.d (discs, driver, printer, ...).
+kv_run_setup_steps() {
+    local step
+    for step in "$KV_ROOT"/scripts/setup.d/*.sh; do
+        [ -f "$step" ] || continue
+        kv_log "set-up: $(basename "$step")"
+        # shellcheck source=/dev/null
+        . "$step" || { kv_log "set-up step failed: $step"; return 1; }
+    done
+}
+
+kv_stop_all() {
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] && { wineserver -k >/dev/null 2>&1 || true; }
+    [ -n "${KV_XVFB_PID:-}" ] && { kill "$KV_XVFB_PID" 2>/dev/null || true; }
+    local hook
+    for hook in ${KV_CLEANUP_HOOKS:-}; do "$hook" || true; done
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The test command: installs what it needs, builds both architectures, makes a
+# fresh Wine prefix with the test discs, and runs every CTest suite under Wine
+# in a private X display. Extra arguments go to ctest (for example -R walk).
+set -uo pipefail
+. "$(dirname "$0")/lib.sh"
+
+kv_install_deps || exit 1
+mkdir -p "$KV_BUILD" "$KV_SCREENS"
+kv_build || exit 1
+
+trap kv_stop_all EXIT
+kv_start_display
+kv_make_prefix
+kv_run_setup_steps || exit 1
+kv_restart_wineserver
+export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
+
+status=0
+for arch in $KV_ARCHES; do
+    kv_log "tests for $arch"
+    (cd "$KV_BUILD/$arch" && ctest --output-on-failure --timeout 600 "$@") || status=1
+done
+exit $status
