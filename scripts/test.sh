@@ -21,4 +21,8 @@ for arch in $KV_ARCHES; do
     kv_log "tests for $arch"
     (cd "$KV_BUILD/$arch" && ctest --output-on-failure --timeout 600 "$@") || status=1
 done
+if [ -f "$KV_BUILD/native/CTestTestfile.cmake" ]; then
+    kv_log "tests of the Linux-side tools"
+    (cd "$KV_BUILD/native" && ctest --output-on-failure --timeout 600 "$@") || status=1
+fi
 exit $status
