@@ -49,11 +49,14 @@ class Canvas:
         return out
 
 def cd(c, cx, cy, r, arrow=True):
-    c.circle(cx, cy, r + 0.6, GRAY)
-    c.circle(cx, cy, r, SILVER)
-    c.circle(cx, cy, r * 0.78, WHITE, r * 0.62)
-    c.circle(cx, cy, r * 0.30, GRAY)
-    c.circle(cx, cy, r * 0.16, c_bg(c))
+    # No silver on the disc: the toolbar maps silver to the button face colour.
+    c.circle(cx, cy, r + 0.8, GRAY)
+    c.circle(cx, cy, r, WHITE)
+    c.circle(cx, cy, r * 0.82, AQUA, r * 0.66)
+    c.circle(cx, cy, r * 0.66, TEAL, r * 0.58)
+    c.circle(cx, cy, r * 0.34, GRAY)
+    c.circle(cx, cy, r * 0.26, WHITE)
+    c.circle(cx, cy, r * 0.14, c_bg(c))
     if arrow:
         s = r * 0.95
         ax, ay = cx + r * 0.35, cy + r * 0.35
@@ -66,7 +69,7 @@ def c_bg(c):
 def printer(c, ox):
     c.rect(ox + 20, 6, ox + 44, 20, BLACK); c.rect(ox + 21, 7, ox + 43, 20, WHITE)          # paper in
     c.rect(ox + 10, 18, ox + 54, 36, BLACK); c.rect(ox + 11, 19, ox + 53, 35, GRAY)         # body
-    c.rect(ox + 11, 19, ox + 53, 22, SILVER)
+    c.rect(ox + 11, 19, ox + 53, 22, WHITE)
     c.rect(ox + 46, 24, ox + 50, 27, LIME)                                                  # power lamp
     c.rect(ox + 17, 30, ox + 47, 44, BLACK); c.rect(ox + 18, 30, ox + 46, 43, WHITE)        # paper out
     for y in (33, 36, 39):

@@ -1,0 +1,109 @@
+// Test doubles behind the program's seams: a disc held in memory with a tick
+// clock, a cache device that answers the three requests, a message recorder.
+#pragma once
+#include "engine/seams.h"
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct FakeEntry {
+    std::string name;
+    bool directory;
+    uint64_t size;
+};
+
+// A disc of directories and files. Paths use backslashes and no trailing one:
+// "D:" is the root, "D:\DIR" a folder, "D:\DIR\FILE.DAT" a file.
+class FakeDisc : public IDiscAccess {
+public:
+    std::map<std::string, std::vector<FakeEntry>> dirs;
+    std::map<std::string, uint64_t> files;     // files that can be opened, by path
+    std::map<std::string, DWORD> openErrors;   // paths whose open fails with this error
+    std::string label = "TESTDISC";
+    std::string fileSystem = "CDFS";
+    bool present = true;
+    DWORD drives = 0;                          // GetLogicalDrives
+    std::map<char, UINT> driveTypes;
+
+    // The clock: every block read costs readTicks, every search call findTicks.
+    int64_t now = 1000;
+    int64_t frequency = 1000;
+    int64_t readTicks = 1;
+    int64_t findTicks = 0;
+
+    // Called before each Read with its running number (0 = first); returning
+    // false makes that read fail.
+    std::function<bool(int)> onRead;
+    // Called at each FindFirst with the pattern.
+    std::function<void(const std::string&)> onFindFirst;
+    int reads = 0;
+    int openHandles = 0;
+    int openSearches = 0;
+    std::vector<DWORD> seeks;                  // every seek offset, in order
+
+    void AddDir(const std::string& path);
+    void AddFile(const std::string& path, uint64_t size);
+
+    HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data) override;
+    BOOL FindNext(HANDLE search, WIN32_FIND_DATAA* data) override;
+    BOOL FindClose(HANDLE search) override;
+    BOOL GetVolumeInformation(const char* root, char* label, DWORD labelSize, char* fsName, DWORD fsNameSize) override;
+    DWORD GetLogicalDrives() override { return drives; }
+    UINT GetDriveType(const char* root) override;
+    HANDLE OpenFile(const char* path) override;
+    DWORD FileSize(HANDLE file) override;
+    BOOL Seek(HANDLE file, DWORD offset) override;
+    BOOL Read(HANDLE file, void* buffer, DWORD size, DWORD* got) override;
+    BOOL CloseFile(HANDLE file) override;
+    LONGLONG ReadCounter() override { return now; }
+    LONGLONG CounterFrequency() override { return frequency; }
+
+private:
+    struct Search { std::vector<FakeEntry> entries; size_t next; };
+    struct File { uint64_t size; uint64_t pos; };
+    static void Fill(const FakeEntry& e, WIN32_FIND_DATAA* data);
+};
+
+// The cache driver: drives it handles and their state records.
+class FakeCacheDevice : public ICacheDevice {
+public:
+    bool openable = true;
+    std::vector<unsigned char> driveNumbers;   // answer of request 11
+    std::map<int, uint32_t> flags;             // by drive number
+    struct Request { DWORD code; int drive; uint32_t flags; };
+    std::vector<Request> requests;
+    int opens = 0, closes = 0;
+    // Called after each request 9 is applied.
+    std::function<void(int drive, uint32_t flags)> onSetFlags;
+
+    HANDLE Open(const char* name) override;
+    BOOL Control(HANDLE device, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) override;
+    BOOL Close(HANDLE device) override;
+};
+
+class MessageRecorder : public IMessageBoxes {
+public:
+    struct Box { std::string text, caption; UINT style; };
+    std::vector<Box> boxes;
+    int answer = IDOK;
+    std::function<void(const Box&)> onShow;
+    int Show(const char* text, const char* caption, UINT style) override;
+};
+
+// Installs the doubles for one test and puts the Win32 ones back after it.
+struct ScopedSeams {
+    ScopedSeams(FakeDisc* disc, FakeCacheDevice* device, MessageRecorder* messages)
+    {
+        SetDisc(disc);
+        SetCacheDevice(device);
+        SetMessages(messages);
+    }
+    ~ScopedSeams()
+    {
+        SetDisc(nullptr);
+        SetCacheDevice(nullptr);
+        SetMessages(nullptr);
+    }
+};
