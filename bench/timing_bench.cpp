@@ -1,0 +1,209 @@
+// What the timing costs: the program's timed sections against bare loops doing
+// the same work on the same warm file and tree, medians of many repetitions.
+#include "engine/benchengine.h"
+#include "engine/stopwatch.h"
+#include "res/resource.h"
+#include <commctrl.h>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kRepetitions = 31;
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string TempRoot()
+{
+    char dir[MAX_PATH];
+    ::GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + "korvane-bench";
+}
+
+// A tree of 20,000 entries (1,000 folders of 19 files) and a 4 MiB file.
+void MakeFixture(const std::string& root, std::string& file)
+{
+    ::CreateDirectoryA(root.c_str(), nullptr);
+    const std::string tree = root + "\\tree";
+    if (::GetFileAttributesA((tree + "\\D999\\F18.TXT").c_str()) == INVALID_FILE_ATTRIBUTES) {
+        ::CreateDirectoryA(tree.c_str(), nullptr);
+        for (int d = 0; d < 1000; ++d) {
+            const std::string dir = tree + "\\D" + std::to_string(d);
+            ::CreateDirectoryA(dir.c_str(), nullptr);
+            for (int f = 0; f < 19; ++f) {
+                HANDLE h = ::CreateFileA((dir + "\\F" + std::to_string(f) + ".TXT").c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                ::CloseHandle(h);
+            }
+        }
+    }
+    file = root + "\\big.dat";
+    HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::vector<char> block(1 << 20, 'k');
+    DWORD written;
+    for (int i = 0; i < 4; ++i)
+        ::WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &written, nullptr);
+    ::CloseHandle(h);
+}
+
+void BareWalk(const std::string& pattern, int& entries)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = ::FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    const std::string dir = pattern.substr(0, pattern.rfind('\\') + 1);
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (found.cFileName[0] != '.') {
+                ++entries;
+                BareWalk(dir + found.cFileName + "\\*.*", entries);
+            }
+        } else {
+            ++entries;
+        }
+    } while (::FindNextFileA(h, &found));
+    ::FindClose(h);
+}
+
+double Seconds(int64_t start, int64_t end, int64_t frequency) { return ElapsedSeconds(start, end, frequency); }
+
+} // namespace
+
+int main()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+    const std::string root = TempRoot();
+    std::string path;
+    MakeFixture(root, path);
+
+    CCacheControl cache;
+    CBenchEngine engine(&cache, nullptr);
+    const int64_t frequency = engine.m_perfFrequency;
+    engine.m_resultsDlg.Create(IDD_RESULTS, nullptr);
+
+    // The counter itself.
+    const int reads = 1000000;
+    int64_t sink = 0;
+    const int64_t c0 = ReadPerformanceCounter();
+    for (int i = 0; i < reads; ++i)
+        sink += ReadPerformanceCounter() & 1;
+    const int64_t c1 = ReadPerformanceCounter();
+    const double counterNs = Seconds(c0, c1, frequency) * 1e9 / reads;
+
+    HANDLE file = Disc().OpenFile(path.c_str());
+    if (file == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "cannot open %s\n", path.c_str());
+        return 1;
+    }
+    engine.m_pReadBuffer = new unsigned char[engine.m_blockSize];
+    engine.m_pRandomOffsets = new uint32_t[kReadBlocks];
+    PositionGenerator positions;
+    positions.Seed(1);
+    for (int k = 0; k < kReadBlocks; ++k)
+        engine.m_pRandomOffsets[k] = BlockOffsetForDraw(positions.Next(), Disc().FileSize(file), kBlockSize);
+    std::vector<char> bareBuffer(kBlockSize);
+    DWORD got;
+
+    std::vector<double> seqProgram, seqBare, randProgram, randBare, walkProgram, walkBare;
+    const std::string pattern = root + "\\tree\\*.*";
+    int entries = 0;
+    for (int rep = 0; rep < kRepetitions; ++rep) {
+        // Sequential: blocks 1 to 384 after the first, as the program reads
+        // them; which loop goes first alternates.
+        int64_t s, e;
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn + rep) % 2 == 0) {
+                Disc().Seek(file, kBlockSize);
+                s = ReadPerformanceCounter();
+                engine.ReadSequentialBlocks(file);
+                e = ReadPerformanceCounter();
+                seqProgram.push_back(Seconds(s, e, frequency));
+            } else {
+                ::SetFilePointer(file, kBlockSize, nullptr, FILE_BEGIN);
+                s = ReadPerformanceCounter();
+                for (int k = 0; k < kReadBlocks; ++k)
+                    ::ReadFile(file, bareBuffer.data(), kBlockSize, &got, nullptr);
+                e = ReadPerformanceCounter();
+                seqBare.push_back(Seconds(s, e, frequency));
+            }
+        }
+
+        // Random, with the progress window stepped as in a run.
+        engine.m_readProgressDlg.Create(0, IDD_READ_PROGRESS, engine.m_resultsDlg.m_hWnd);
+        s = ReadPerformanceCounter();
+        engine.ReadRandomBlocks(file);
+        e = ReadPerformanceCounter();
+        engine.m_readProgressDlg.DestroyWindow();
+        engine.m_readProgressDlg.m_progress.Detach();
+        randProgram.push_back(Seconds(s, e, frequency));
+        s = ReadPerformanceCounter();
+        for (int k = 0; k < kReadBlocks; ++k) {
+            ::SetFilePointer(file, static_cast<LONG>(engine.m_pRandomOffsets[k]), nullptr, FILE_BEGIN);
+            ::ReadFile(file, bareBuffer.data(), kBlockSize, &got, nullptr);
+        }
+        e = ReadPerformanceCounter();
+        randBare.push_back(Seconds(s, e, frequency));
+
+        // Walk, with the progress window showing each folder as in a run.
+        if (rep % 3 == 0) {
+            engine.m_walkProgressDlg.Create(0, IDD_WALK_PROGRESS, engine.m_resultsDlg.m_hWnd);
+            s = ReadPerformanceCounter();
+            engine.WalkDirectory(pattern);
+            e = ReadPerformanceCounter();
+            engine.m_walkProgressDlg.DestroyWindow();
+            walkProgram.push_back(Seconds(s, e, frequency));
+            entries = 0;
+            s = ReadPerformanceCounter();
+            BareWalk(pattern, entries);
+            e = ReadPerformanceCounter();
+            walkBare.push_back(Seconds(s, e, frequency));
+        }
+    }
+    // The window updates alone: 32 progress steps, 1,000 path texts.
+    std::vector<double> steps, texts;
+    for (int rep = 0; rep < 5; ++rep) {
+        engine.m_readProgressDlg.Create(0, IDD_READ_PROGRESS, engine.m_resultsDlg.m_hWnd);
+        int64_t s = ReadPerformanceCounter();
+        for (int k = 0; k < kReadBlocks / 12; ++k)
+            engine.m_readProgressDlg.m_progress.StepIt();
+        int64_t e = ReadPerformanceCounter();
+        engine.m_readProgressDlg.DestroyWindow();
+        engine.m_readProgressDlg.m_progress.Detach();
+        steps.push_back(Seconds(s, e, frequency));
+        engine.m_walkProgressDlg.Create(0, IDD_WALK_PROGRESS, engine.m_resultsDlg.m_hWnd);
+        s = ReadPerformanceCounter();
+        for (int k = 0; k < 1000; ++k)
+            engine.m_walkProgressDlg.SetDlgItemText(IDC_WALK_PATH, root + "\\tree\\D" + std::to_string(k));
+        e = ReadPerformanceCounter();
+        engine.m_walkProgressDlg.DestroyWindow();
+        texts.push_back(Seconds(s, e, frequency));
+    }
+
+    Disc().CloseFile(file);
+    delete[] engine.m_pReadBuffer;
+    delete[] engine.m_pRandomOffsets;
+    engine.m_pReadBuffer = nullptr;
+    engine.m_pRandomOffsets = nullptr;
+
+    std::printf("counter: frequency %lld Hz, one read %.1f ns%s\n", static_cast<long long>(frequency), counterNs,
+                sink < 0 ? "" : "");
+    std::printf("sequential read, 384 blocks: program %.3f ms, bare %.3f ms, ratio %.3f (target <= 1.05), %d reps\n",
+                Median(seqProgram) * 1e3, Median(seqBare) * 1e3, Median(seqProgram) / Median(seqBare), kRepetitions);
+    std::printf("random read, 384 blocks:     program %.3f ms, bare %.3f ms, ratio %.3f (target <= 1.10), %d reps\n",
+                Median(randProgram) * 1e3, Median(randBare) * 1e3, Median(randProgram) / Median(randBare),
+                kRepetitions);
+    std::printf("walk, %d entries:         program %.3f ms, bare %.3f ms, ratio %.3f (target <= 1.15), %zu reps\n",
+                entries, Median(walkProgram) * 1e3, Median(walkBare) * 1e3, Median(walkProgram) / Median(walkBare),
+                walkProgram.size());
+    std::printf("window updates alone: 32 progress steps %.3f ms, 1,000 path texts %.3f ms\n", Median(steps) * 1e3,
+                Median(texts) * 1e3);
+    return 0;
+}
