@@ -51,6 +51,12 @@ BOOL CDriveCombo::InitFromDlgItem(int id, HWND hParent, const char* const* list)
 {
     BOOL attached = SubclassDlgItem(id, hParent);
     m_pDriveList = list ? list : BuildDriveList(m_driveType);
+    // The fixed index is where older shells keep the drive icon; a shell that
+    // fills its list on demand reports the real index for an actual drive.
+    SHFILEINFOA info{};
+    if (m_pDriveList[0] && m_pDriveList[0][0] != '?' && m_driveType >= 0 && m_driveType < 7 &&
+        ::SHGetFileInfoA(m_pDriveList[0], 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+        m_iconIndex[m_driveType] = info.iIcon;
     ResetContent();
     m_drives.clear();
     m_drives.reserve(kMaxDriveLetters + 1);  // item data points into these strings
