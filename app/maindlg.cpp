@@ -188,7 +188,7 @@ BOOL CMainDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 
 void CMainDlg::Close(int result)
 {
-    if (m_pEngine->IsRunning()) {
+    if (m_pEngine->IsRunning() || m_inRunCommand) {
         m_closePending = true;
         m_closeResult = result;
         m_pEngine->m_resultsDlg.m_stopRequested = 1;
@@ -224,6 +224,19 @@ BOOL CMainDlg::IsUdfDisc(char letter) const
 
 void CMainDlg::OnRun()
 {
+    // The command's own message boxes pump messages: a queued Run must not
+    // start a second command inside the first.
+    if (m_inRunCommand)
+        return;
+    m_inRunCommand = true;
+    RunCommand();
+    m_inRunCommand = false;
+    if (m_closePending && !m_pEngine->IsRunning())
+        EndDialog(m_closeResult);
+}
+
+void CMainDlg::RunCommand()
+{
     const char* root = m_driveCombo.GetSelectedDrive();
     m_toolBar.UpdateWindow();
     if (!root) {
@@ -239,11 +252,11 @@ void CMainDlg::OnRun()
                         MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING | MB_SETFOREGROUND) != IDYES)
         return;
 
+    if (m_closePending)  // the program was closed while the warning was up
+        return;
     const int result = m_pEngine->Run(root, cacheIndex);
     if (m_toolBar.IsWindow())
         m_toolBar.EnableButton(ID_PRINT_RESULTS, result != 0);
-    if (m_closePending)
-        EndDialog(m_closeResult);
 }
 
 void CMainDlg::OnSelchangeDrive()
@@ -268,9 +281,4 @@ void CMainDlg::OnEnterIdle()
         return;
     m_pEngine->m_runResult = code;
     results.EndModalLoop(results.m_stopRequested);
-}
-
-void CMainDlg::OnPrintResults()
-{
-    // Printing comes with the report.
 }

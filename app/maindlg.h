@@ -43,6 +43,9 @@ private:
     // Ends the dialog, or, during a run, asks the run to stop and ends it after.
     void Close(int result);
 
+    void RunCommand();
+
+    bool m_inRunCommand = false;
     bool m_closePending = false;
     int m_closeResult = IDOK;
 };

@@ -4,6 +4,7 @@
 #include "../res/resource.h"
 #include "stopwatch.h"
 #include <cstdio>
+#include <cstring>
 
 const char* const kNoDiscMessage = "Please make sure there is a CD-ROM in your drive.";
 const char* const kFewFilesMessage =
@@ -287,10 +288,15 @@ int CBenchEngine::WalkDirectory(const std::string& pattern)
     const std::string::size_type slash = pattern.rfind('\\');
     const std::string directory = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
     do {
+        // A name the ANSI code page cannot spell comes back with '?' in it and
+        // could not be opened; its short name can.
+        const char* name = found.cFileName;
+        if (std::strchr(name, '?') && found.cAlternateFileName[0])
+            name = found.cAlternateFileName;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (found.cFileName[0] == '.')
                 continue;
-            std::string path = directory + found.cFileName;
+            std::string path = directory + name;
             m_walkProgressDlg.SetDlgItemText(IDC_WALK_PATH, path);
             path += "\\*.*";
             ++m_subdirCount;
@@ -299,7 +305,7 @@ int CBenchEngine::WalkDirectory(const std::string& pattern)
             ++m_fileCount;
             if (found.nFileSizeLow > m_largestFileSize) {
                 m_largestFileSize = found.nFileSizeLow;
-                m_largestFile[m_driveIndex] = directory + found.cFileName;
+                m_largestFile[m_driveIndex] = directory + name;
             }
         }
     } while (Disc().FindNext(search, &found));

@@ -23,16 +23,16 @@ void FakeDisc::AddDir(const std::string& path)
     std::string parent = Parent(path);
     if (!parent.empty()) {
         AddDir(parent);
-        dirs[parent].push_back({Leaf(path), true, 0});
+        dirs[parent].push_back({Leaf(path), true, 0, ""});
     }
 }
 
-void FakeDisc::AddFile(const std::string& path, uint64_t size)
+void FakeDisc::AddFile(const std::string& path, uint64_t size, const std::string& shortName)
 {
     std::string parent = Parent(path);
     AddDir(parent);
-    dirs[parent].push_back({Leaf(path), false, size});
-    files[path] = size;
+    dirs[parent].push_back({Leaf(path), false, size, shortName});
+    files[shortName.empty() ? path : parent + "\\" + shortName] = size;
 }
 
 void FakeDisc::Fill(const FakeEntry& e, WIN32_FIND_DATAA* data)
@@ -42,6 +42,7 @@ void FakeDisc::Fill(const FakeEntry& e, WIN32_FIND_DATAA* data)
     data->nFileSizeLow = static_cast<DWORD>(e.size);
     data->nFileSizeHigh = static_cast<DWORD>(e.size >> 32);
     std::strncpy(data->cFileName, e.name.c_str(), MAX_PATH - 1);
+    std::strncpy(data->cAlternateFileName, e.shortName.c_str(), 13);
 }
 
 HANDLE FakeDisc::FindFirst(const char* pattern, WIN32_FIND_DATAA* data)
@@ -57,8 +58,8 @@ HANDLE FakeDisc::FindFirst(const char* pattern, WIN32_FIND_DATAA* data)
     // A real search lists "." and ".." in every folder but the root.
     std::vector<FakeEntry> entries;
     if (dir.size() > 2) {
-        entries.push_back({".", true, 0});
-        entries.push_back({"..", true, 0});
+        entries.push_back({".", true, 0, ""});
+        entries.push_back({"..", true, 0, ""});
     }
     for (const FakeEntry& e : dirs[dir])
         entries.push_back(e);

@@ -12,6 +12,7 @@ struct FakeEntry {
     std::string name;
     bool directory;
     uint64_t size;
+    std::string shortName;
 };
 
 // A disc of directories and files. Paths use backslashes and no trailing one:
@@ -44,7 +45,9 @@ public:
     std::vector<DWORD> seeks;                  // every seek offset, in order
 
     void AddDir(const std::string& path);
-    void AddFile(const std::string& path, uint64_t size);
+    // A file; with a short name, only the short name opens it (its long name
+    // is one the code page cannot spell).
+    void AddFile(const std::string& path, uint64_t size, const std::string& shortName = "");
 
     HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data) override;
     BOOL FindNext(HANDLE search, WIN32_FIND_DATAA* data) override;

@@ -479,3 +479,15 @@ TEST_F(EngineTest, ReadWindowShowsThePassAndFillsItsBar)
     EXPECT_EQ("CD-ROM Random Read - with Zelkor Cache", caption);
     EXPECT_EQ(384, position);
 }
+
+TEST_F(EngineTest, UnspellableNameIsReadThroughItsShortName)
+{
+    for (int d = 0; d < 300; ++d)
+        disc.AddDir("D:\\DIR" + std::to_string(d));
+    disc.AddFile("D:\\M?SICA V?DEO.DAT", 2200000, "MSICAV~1.DAT");
+    OpenResults();
+    ASSERT_EQ(1, Engine().RunPasses("D:\\", -1));
+    EXPECT_EQ("D:\\MSICAV~1.DAT", engine->m_largestFile[3]);
+    EXPECT_EQ(9u, ListRows().size());
+    EXPECT_TRUE(messages.boxes.empty());
+}

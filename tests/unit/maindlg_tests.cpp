@@ -344,3 +344,25 @@ TEST_F(MainDlgTest, HelpOpensTheFileBesideTheProgram)
     theApp.m_pfnWinHelp = savedFn;
     theApp.m_helpFilePath = savedPath;
 }
+
+TEST_F(MainDlgTest, RunInsideItsOwnWarningAndQuitDuringItStartNothing)
+{
+    disc.fileSystem = "UDF";
+    messages.answer = IDYES;
+    Open();
+    // A Run queued behind the first is dispatched while the warning is up.
+    messages.onShow = [&](const MessageRecorder::Box&) { dlg->OnRun(); };
+    DismissWhenDone();
+    dlg->OnRun();
+    EXPECT_EQ(1u, messages.boxes.size());
+    EXPECT_EQ(18u, rowsAtEnd.size());
+
+    // Quit while the warning is up: Yes no longer starts a run.
+    messages.boxes.clear();
+    rowsAtEnd.clear();
+    messages.onShow = [&](const MessageRecorder::Box&) { dlg->SendMessage(WM_COMMAND, IDC_QUIT, 0); };
+    dlg->OnRun();
+    EXPECT_EQ(1u, messages.boxes.size());
+    EXPECT_TRUE(rowsAtEnd.empty());
+    EXPECT_EQ(nullptr, Engine().m_resultsDlg.m_hWnd);
+}
