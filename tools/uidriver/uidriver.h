@@ -1,0 +1,168 @@
+// UI driver: starts KORVANE.EXE and works its windows from outside its process, as a person would.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace uidriver {
+
+// Default time-outs, in milliseconds.
+constexpr DWORD kWindowTimeout = 10000;
+constexpr DWORD kRunTimeout = 60000;
+
+// ---------------------------------------------------------------------------
+// Processes
+
+// A started program. Ends the process (if it still runs) when destroyed, so a
+// failed test leaves nothing behind.
+class Program {
+public:
+    Program() = default;
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Starts exe with its standard handles detached; false with *error set on failure.
+    bool Start(const std::string& exe, std::string* error = nullptr);
+    bool Running() const;
+    // Waits for the process to end; false on time-out. *exitCode gets its exit code.
+    bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    // Terminates the process if it still runs and waits for it to be gone.
+    void Kill();
+
+    DWORD Pid() const { return m_pid; }
+    HANDLE Handle() const { return m_hProcess; }
+
+private:
+    HANDLE m_hProcess = nullptr;
+    HANDLE m_hJob = nullptr;
+    DWORD m_pid = 0;
+};
+
+// The directory of the running program (with a trailing backslash).
+std::string ModuleDirectory();
+
+// ---------------------------------------------------------------------------
+// Windows
+
+// Visible top-level windows of a process, in Z order.
+std::vector<HWND> TopWindows(DWORD pid);
+// A visible top-level window of pid whose caption equals caption (or starts with it
+// when prefix is true); nullptr when there is none.
+HWND FindTopWindow(DWORD pid, const std::string& caption, bool prefix = false);
+// FindTopWindow, retried until timeoutMs has passed.
+HWND WaitForWindow(DWORD pid, const std::string& caption, DWORD timeoutMs = kWindowTimeout, bool prefix = false);
+// Waits until hWnd is destroyed or hidden; false on time-out.
+bool WaitForWindowGone(HWND hWnd, DWORD timeoutMs = kWindowTimeout);
+
+std::string WindowText(HWND hWnd);
+std::string ClassName(HWND hWnd);
+// Text of a dialog's child control (labels such as 1008 and 1010).
+std::string DlgItemText(HWND hDlg, int id);
+// Milliseconds until hWnd answered WM_NULL, or -1 when it did not within timeoutMs.
+int ResponseTime(HWND hWnd, DWORD timeoutMs = 5000);
+// Sleeps while letting the clock run; polls are 20 ms apart.
+void Pause(DWORD ms);
+
+// ---------------------------------------------------------------------------
+// Input
+
+// A command as a menu or toolbar sends it: WM_COMMAND(id, 0) posted to hWnd.
+bool PostCommand(HWND hWnd, int id);
+// A button's click as its dialog sees it: WM_COMMAND(id, BN_CLICKED, button).
+bool ClickButton(HWND hDlg, int id);
+// BM_CLICK posted to the button itself (the button then sends its own notification).
+bool PressButton(HWND hDlg, int id);
+// A key press (WM_KEYDOWN, WM_KEYUP) posted to the control that has the keyboard
+// focus in hWnd's thread, or to hWnd when none of its windows has it. The
+// dialog manager of the program turns Esc and Enter into IDCANCEL and IDOK.
+bool PressKey(HWND hWnd, UINT vk);
+// The Close box of the caption: WM_SYSCOMMAND SC_CLOSE.
+bool PressCloseBox(HWND hWnd);
+
+// ---------------------------------------------------------------------------
+// Controls (read across processes; the driver must have the target's architecture)
+
+// Rows of a report list view, each as its columns' texts.
+using Rows = std::vector<std::vector<std::string>>;
+Rows ListRows(HWND list);
+std::vector<std::string> ListColumns(HWND list);
+int ListRowCount(HWND list);
+// A row as its columns joined by " | ".
+std::string JoinRow(const std::vector<std::string>& row);
+
+// The toolbar child of a window, and the state of one of its buttons.
+HWND FindToolbar(HWND parent);
+bool ToolbarButtonEnabled(HWND toolbar, int command);
+
+// Texts of a combo box's items; reads the strings an owner-drawn combo without
+// CBS_HASSTRINGS keeps as item data.
+std::vector<std::string> ComboItems(HWND combo);
+// Selects the item whose text starts with the drive letter and tells the owner
+// dialog (CBN_SELCHANGE), as choosing it with the mouse does.
+bool SelectDrive(HWND hDlg, int comboId, char letter);
+
+// ---------------------------------------------------------------------------
+// Message boxes
+
+struct MessageBoxInfo {
+    HWND hWnd = nullptr;
+    std::string caption;
+    std::string text;        // the static 0xFFFF
+    std::vector<int> buttons;  // IDOK, IDCANCEL, IDYES, IDNO, ...
+};
+
+// Message boxes of pid (dialogs holding a static 0xFFFF); caption "" matches any.
+std::vector<MessageBoxInfo> FindMessageBoxes(DWORD pid, const std::string& caption = "");
+// Waits for a message box; false on time-out.
+bool WaitForMessageBox(DWORD pid, const std::string& caption, MessageBoxInfo* box, DWORD timeoutMs = kWindowTimeout);
+// Answers a message box with one of its buttons (IDOK, IDYES, ...) and waits until it is gone.
+bool AnswerMessageBox(const MessageBoxInfo& box, int button, DWORD timeoutMs = kWindowTimeout);
+
+// ---------------------------------------------------------------------------
+// Screenshots
+
+// PNG of 8-bit RGB pixels, rows top to bottom, 3 bytes per pixel.
+std::vector<unsigned char> EncodePng(int width, int height, const std::vector<unsigned char>& rgb);
+// Saves the screen area of hWnd (nullptr: the whole screen) as it is shown now.
+bool SaveScreenshot(HWND hWnd, const std::string& windowsPath);
+// The screenshot directory: env KORVANE_SCREENS (Unix path) as a Windows path, or "" when unset.
+std::string ScreensDirectory();
+// A Unix path as Wine sees it (Z:\...); a Windows path is returned unchanged.
+std::string ToWindowsPath(const std::string& path);
+// Saves a screenshot named name (".png" added) under KORVANE_SCREENS; returns the
+// Windows path written, or "" when KORVANE_SCREENS is unset or the save failed.
+std::string SaveNamedScreenshot(HWND hWnd, const std::string& name);
+
+// ---------------------------------------------------------------------------
+// The program's windows
+
+namespace korvane {
+constexpr const char* kMainCaption = "Korvane";
+constexpr const char* kResultsCaption = "CD-ROM Test Results";
+constexpr const char* kWalkCaptionPrefix = "CD-ROM Directory Walk";
+constexpr const char* kReadCaptionPrefix = "CD-ROM Random Read";
+constexpr int kQuit = 1003;
+constexpr int kDriveCombo = 1005;
+constexpr int kResultList = 1006;
+constexpr int kFileName = 1008;
+constexpr int kVolumeLabel = 1010;
+constexpr int kPrint = 32774;
+constexpr int kRun = 32775;
+constexpr int kHelp = 57670;
+constexpr const char* kTotalText = "Total time of tests 1-4:";
+
+// Counts the total rows whose time has been written.
+int CompletedTotals(const Rows& rows);
+// Header rows ("** Testing ... **").
+int PassHeaders(const Rows& rows);
+
+enum class RunState { Done, MessageBox, Closed, TimedOut };
+// Waits until every pass of a run has written its total: expectedPasses totals,
+// or (0) as many totals as headers with the list unchanged for 600 ms. Stops
+// early when a message box of pid opens or the results window closes. *rows
+// gets the list as last read.
+RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses = 0, DWORD timeoutMs = kRunTimeout);
+}  // namespace korvane
+
+}  // namespace uidriver
