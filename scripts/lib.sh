@@ -125,3 +125,55 @@ kv_stop_all() {
     local hook
     for hook in ${KV_CLEANUP_HOOKS:-}; do "$hook" || true; done
 }
+
+# kv_mount_drive_model PRESET SRC MOUNT LOG [FLAGSFILE]: serves the disc tree SRC
+# at MOUNT through the CD-ROM drive model (tools/native/cdmodel, FUSE), timed as
+# the preset's drive, with every request and its modelled time in LOG (CSV).
+# FLAGSFILE is the drive's cache flags file; without it the cache stays off.
+# Returns 1, mounting nothing, when FUSE cannot mount here. Unmounted by
+# kv_stop_all (or kv_unmount_drive_model MOUNT).
+KV_MODEL_MOUNTS=""
+kv_mount_drive_model() {
+    local preset=$1 src=$2 mnt=$3 log=$4 flags=${5:-} bin=$KV_BUILD/native/cdmodelfs i pid
+    [ -x "$bin" ] || { kv_log "drive model: $bin not built"; return 1; }
+    [ -e /dev/fuse ] && command -v fusermount3 >/dev/null || { kv_log "drive model: no FUSE here"; return 1; }
+    if mountpoint -q "$mnt" 2>/dev/null; then fusermount3 -u "$mnt" 2>/dev/null || fusermount3 -uz "$mnt"; fi
+    mkdir -p "$mnt" "$(dirname "$log")"
+    "$bin" --preset "$preset" --log "$log" ${flags:+--flags "$flags"} --realtime "$src" "$mnt" -f \
+        </dev/null >"$log.out" 2>&1 &
+    pid=$!
+    for i in $(seq 100); do
+        mountpoint -q "$mnt" && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if ! mountpoint -q "$mnt"; then
+        kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+        kv_log "drive model: mount failed: $(tail -3 "$log.out" 2>/dev/null)"
+        return 1
+    fi
+    KV_MODEL_MOUNTS="$KV_MODEL_MOUNTS $mnt=$pid"
+    case " ${KV_CLEANUP_HOOKS:-} " in *" kv_unmount_drive_models "*) ;;
+        *) KV_CLEANUP_HOOKS="${KV_CLEANUP_HOOKS:-} kv_unmount_drive_models" ;; esac
+}
+
+# Unmounts one model mount and waits for its server to end (5 s, then ends it).
+kv_unmount_drive_model() {
+    local mnt=$1 entry pid="" i rest=""
+    for entry in $KV_MODEL_MOUNTS; do
+        if [ "${entry%=*}" = "$mnt" ]; then pid=${entry##*=}; else rest="$rest $entry"; fi
+    done
+    KV_MODEL_MOUNTS=$rest
+    if mountpoint -q "$mnt" 2>/dev/null; then
+        fusermount3 -u "$mnt" 2>/dev/null || { sleep 0.5; fusermount3 -u "$mnt" 2>/dev/null; } || fusermount3 -uz "$mnt"
+    fi
+    [ -n "$pid" ] || return 0
+    for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+kv_unmount_drive_models() {
+    local entry
+    for entry in $KV_MODEL_MOUNTS; do kv_unmount_drive_model "${entry%=*}"; done
+}
