@@ -313,6 +313,37 @@ static int ListColumnCount(HWND list)
     return static_cast<int>(count);
 }
 
+namespace {
+std::vector<std::string> ReadRow(HWND list, const RemoteBuffer& remote, int row, int columns)
+{
+    std::vector<std::string> cells;
+    for (int column = 0; column < columns; ++column) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        item.iSubItem = column;
+        item.pszText = remote.Address(sizeof item);
+        item.cchTextMax = kTextMax;
+        char text[kTextMax] = "";
+        DWORD_PTR length = 0;
+        if (remote.Write(0, &item, sizeof item) && remote.Write(sizeof item, "", 1) &&
+            Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.Address()), &length))
+            remote.Read(remote.Address(sizeof item), text, sizeof text - 1);
+        cells.emplace_back(text);
+    }
+    return cells;
+}
+}  // namespace
+
+std::vector<std::string> ListRow(HWND list, int row)
+{
+    const int columns = ListColumnCount(list);
+    RemoteBuffer remote(list, sizeof(LVITEMA) + kTextMax);
+    if (columns <= 0 || !remote.Valid())
+        return std::vector<std::string>();
+    return ReadRow(list, remote, row, columns);
+}
+
 Rows ListRows(HWND list)
 {
     Rows rows;
@@ -323,24 +354,8 @@ Rows ListRows(HWND list)
     RemoteBuffer remote(list, sizeof(LVITEMA) + kTextMax);
     if (!remote.Valid())
         return rows;
-    for (int row = 0; row < count; ++row) {
-        std::vector<std::string> cells;
-        for (int column = 0; column < columns; ++column) {
-            LVITEMA item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = row;
-            item.iSubItem = column;
-            item.pszText = remote.Address(sizeof item);
-            item.cchTextMax = kTextMax;
-            char text[kTextMax] = "";
-            DWORD_PTR length = 0;
-            if (remote.Write(0, &item, sizeof item) && remote.Write(sizeof item, "", 1) &&
-                Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.Address()), &length))
-                remote.Read(remote.Address(sizeof item), text, sizeof text - 1);
-            cells.emplace_back(text);
-        }
-        rows.push_back(cells);
-    }
+    for (int row = 0; row < count; ++row)
+        rows.push_back(ReadRow(list, remote, row, columns));
     return rows;
 }
 
@@ -710,9 +725,12 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses, 
                 *rows = last;
             return RunState::Closed;
         }
-        Rows now = ListRows(::GetDlgItem(results, kResultList));
-        if (now != last) {
-            last = now;
+        // Cheap look first (row count and last row); the whole list only when they changed.
+        HWND list = ::GetDlgItem(results, kResultList);
+        const int count = ListRowCount(list);
+        std::vector<std::string> tail = count > 0 ? ListRow(list, count - 1) : std::vector<std::string>();
+        if (count != static_cast<int>(last.size()) || (count > 0 && tail != last.back())) {
+            last = ListRows(list);
             stillSince = ::GetTickCount();
         }
         if (rows)

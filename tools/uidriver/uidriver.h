@@ -86,6 +86,7 @@ bool PressCloseBox(HWND hWnd);
 // Rows of a report list view, each as its columns' texts.
 using Rows = std::vector<std::vector<std::string>>;
 Rows ListRows(HWND list);
+std::vector<std::string> ListRow(HWND list, int row);
 std::vector<std::string> ListColumns(HWND list);
 int ListRowCount(HWND list);
 // A row as its columns joined by " | ".

@@ -1,0 +1,385 @@
+// End-to-end tests: KORVANE.EXE driven from outside through its windows, on the test discs D: to G:.
+#include <gtest/gtest.h>
+#include <uidriver.h>
+#include <cstring>
+
+using namespace uidriver;
+namespace kv = uidriver::korvane;
+
+namespace {
+const char kFewFiles[] =
+    "This CD-ROM contains relatively few files and/or subdirectories.  For more accurate results, use another.";
+const char kSmallFile[] =
+    "For a valid test, you need a CD-ROM file larger than 2MB bytes.  None was found on this CD.  Try another.";
+const char kChangedDisc[] =
+    "You have changed CD-ROMs.  Before doing a Read test, You must Walk directories to locate the largest file.";
+const char kUdfWarning[] =
+    "You have a UDF formatted disc in your drive.  Korvane may not give accurate results with this file "
+    "format.\n\nDo you want to use it anyway?";
+
+// "%8.2f seconds": eight characters of number, then the unit.
+bool IsTime(const std::string& text)
+{
+    if (text.size() != 16 || text.compare(8, 8, " seconds") != 0)
+        return false;
+    const std::string number = text.substr(0, 8);
+    const size_t first = number.find_first_not_of(' ');
+    const size_t dot = number.find('.');
+    return first != std::string::npos && dot == 5 && number.find_first_not_of("0123456789", first) == dot &&
+           number.find_first_not_of("0123456789", dot + 1) == std::string::npos;
+}
+
+// One pass's rows, from its header on, as written by a complete run.
+void ExpectPassRows(const Rows& rows, size_t at, const std::string& header, char drive)
+{
+    ASSERT_GE(rows.size(), at + 9);
+    EXPECT_EQ(rows[at][0], "");
+    EXPECT_EQ(rows[at][1], header);
+    EXPECT_EQ(rows[at][2], "");
+    EXPECT_EQ(rows[at + 1][0], "     1");
+    EXPECT_EQ(rows[at + 1][1], std::string("Directory walk of drive ") + drive + ":\\");
+    EXPECT_TRUE(IsTime(rows[at + 1][2])) << rows[at + 1][2];
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        const auto& sequential = rows[at + 2 + cycle * 2];
+        const auto& random = rows[at + 3 + cycle * 2];
+        EXPECT_EQ(sequential[0], "     " + std::to_string(2 + cycle));
+        EXPECT_EQ(sequential[1], "Sequential read of 384 blocks:");
+        EXPECT_TRUE(IsTime(sequential[2])) << sequential[2];
+        EXPECT_EQ(random[0], "");
+        EXPECT_EQ(random[1], "Random read of 384 blocks:");
+        EXPECT_TRUE(IsTime(random[2])) << random[2];
+    }
+    EXPECT_EQ(rows[at + 8][0], "");
+    EXPECT_EQ(rows[at + 8][1], kv::kTotalText);
+    EXPECT_TRUE(IsTime(rows[at + 8][2])) << rows[at + 8][2];
+}
+
+std::string Dump(const Rows& rows)
+{
+    std::string text;
+    for (const auto& row : rows)
+        text += JoinRow(row) + "\n";
+    return text;
+}
+
+// A drive letter of this prefix that holds a disc with the given file system, or 0.
+char DriveWith(const char* label, const char* fileSystem)
+{
+    for (char letter = 'H'; letter <= 'Z'; ++letter) {
+        char root[] = "?:\\";
+        root[0] = letter;
+        if (::GetDriveTypeA(root) != DRIVE_CDROM)
+            continue;
+        char name[64] = "", system[64] = "";
+        if (::GetVolumeInformationA(root, name, sizeof name, nullptr, nullptr, nullptr, system, sizeof system) &&
+            (!label || std::strcmp(name, label) == 0) && std::strcmp(system, fileSystem) == 0)
+            return letter;
+    }
+    return 0;
+}
+
+// A CD-ROM drive whose disc holds no file at all, or 0. The test discs mapped
+// from folders carry Wine's .windows-label file, so the blank disc G: is not
+// empty; the set-up maps V: without a label for this.
+char EmptyDrive()
+{
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        char root[] = "?:\\";
+        root[0] = letter;
+        if (::GetDriveTypeA(root) != DRIVE_CDROM)
+            continue;
+        char pattern[] = "?:\\*.*";
+        pattern[0] = letter;
+        WIN32_FIND_DATAA data;
+        HANDLE find = ::FindFirstFileA(pattern, &data);
+        bool empty = true;
+        if (find != INVALID_HANDLE_VALUE) {
+            do
+                empty = std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0;
+            while (empty && ::FindNextFileA(find, &data));
+            ::FindClose(find);
+        }
+        if (empty)
+            return letter;
+    }
+    return 0;
+}
+}  // namespace
+
+// Starts the program for each test and ends it afterwards, whatever happened.
+class Korvane : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(m_program.Start(ModuleDirectory() + "KORVANE.EXE", &error)) << error;
+        m_main = WaitForWindow(m_program.Pid(), kv::kMainCaption, 30000);
+        ASSERT_NE(m_main, nullptr) << "the main dialog did not open";
+        m_toolbar = FindToolbar(m_main);
+        ASSERT_NE(m_toolbar, nullptr);
+    }
+
+    void TearDown() override { m_program.Kill(); }
+
+    DWORD Pid() const { return m_program.Pid(); }
+
+    // Lets the program's user-interface thread finish what it was doing.
+    void Sync() { ResponseTime(m_main); }
+
+    bool PrintEnabled()
+    {
+        Sync();
+        return ToolbarButtonEnabled(m_toolbar, kv::kPrint);
+    }
+
+    // Picks the drive and presses Run; returns the results window.
+    HWND Run(char drive)
+    {
+        EXPECT_TRUE(SelectDrive(m_main, kv::kDriveCombo, drive)) << "drive " << drive << ": is not offered";
+        PostCommand(m_main, kv::kRun);
+        return WaitForWindow(Pid(), kv::kResultsCaption);
+    }
+
+    MessageBoxInfo ExpectBox(const char* caption, const char* text)
+    {
+        MessageBoxInfo box;
+        EXPECT_TRUE(WaitForMessageBox(Pid(), caption, &box)) << "no message box \"" << caption << "\"";
+        EXPECT_EQ(box.text, text);
+        return box;
+    }
+
+    void ExpectQuitsWith(DWORD expected)
+    {
+        DWORD code = 0xFFFFFFFF;
+        ASSERT_TRUE(m_program.WaitExit(10000, &code)) << "the program did not end";
+        EXPECT_EQ(code, expected);
+    }
+
+    void Shot(HWND hWnd, const char* name)
+    {
+        if (!ScreensDirectory().empty())
+            EXPECT_FALSE(SaveNamedScreenshot(hWnd, name).empty()) << "screenshot " << name;
+    }
+
+    Program m_program;
+    HWND m_main = nullptr;
+    HWND m_toolbar = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Main dialog
+
+TEST_F(Korvane, MainDialogOpensWithRunAndHelpAndQuitEnds)
+{
+    EXPECT_EQ(WindowText(m_main), "Korvane");
+    EXPECT_FALSE(ToolbarButtonEnabled(m_toolbar, kv::kPrint));
+    EXPECT_TRUE(ToolbarButtonEnabled(m_toolbar, kv::kRun));
+    EXPECT_TRUE(ToolbarButtonEnabled(m_toolbar, kv::kHelp));
+    EXPECT_EQ(DlgItemText(m_main, kv::kQuit), "&Quit");
+    const std::vector<std::string> drives = ComboItems(::GetDlgItem(m_main, kv::kDriveCombo));
+    ASSERT_GE(drives.size(), 4u);
+    EXPECT_EQ(drives[0], "D:\\");  // the lowest CD-ROM drive comes first
+    Pause(200);  // let the toolbar paint
+    Shot(m_main, "main_dialog");
+    ClickButton(m_main, kv::kQuit);
+    ExpectQuitsWith(0);
+}
+
+TEST_F(Korvane, MainDialogEndsOnEsc)
+{
+    PressKey(m_main, VK_ESCAPE);
+    ExpectQuitsWith(0);
+}
+
+TEST_F(Korvane, MainDialogEndsOnCloseBox)
+{
+    PressCloseBox(m_main);
+    ExpectQuitsWith(0);
+}
+
+// ---------------------------------------------------------------------------
+// Runs
+
+TEST_F(Korvane, SampleDiscRunShowsEveryRowAndEnablesPrint)
+{
+    HWND results = Run('D');
+    ASSERT_NE(results, nullptr);
+    Rows rows;
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows), kv::RunState::Done) << Dump(rows);
+    // Two passes when the cache driver handles D:, one otherwise.
+    ASSERT_TRUE(rows.size() == 9 || rows.size() == 18) << Dump(rows);
+    ExpectPassRows(rows, 0, "** Testing Without Zelkor Cache **", 'D');
+    if (rows.size() == 18)
+        ExpectPassRows(rows, 9, "** Testing With Zelkor Cache **", 'D');
+    EXPECT_EQ(DlgItemText(results, kv::kVolumeLabel), "KORVANE_DEMO");
+    EXPECT_EQ(DlgItemText(results, kv::kFileName), "MOVIE.DAT");
+    const std::vector<std::string> columns = ListColumns(::GetDlgItem(results, kv::kResultList));
+    EXPECT_EQ(columns, (std::vector<std::string>{" Test", "Description", "Time"}));
+    Shot(results, "results_sample");
+
+    ClickButton(results, IDOK);
+    ASSERT_TRUE(WaitForWindowGone(results));
+    EXPECT_TRUE(PrintEnabled());
+    // Print follows the stored results of the chosen drive.
+    SelectDrive(m_main, kv::kDriveCombo, 'E');
+    EXPECT_FALSE(PrintEnabled());
+    SelectDrive(m_main, kv::kDriveCombo, 'D');
+    EXPECT_TRUE(PrintEnabled());
+    ClickButton(m_main, kv::kQuit);
+    ExpectQuitsWith(0);
+}
+
+TEST_F(Korvane, SmallDiscWarnsThenRunsOnePass)
+{
+    HWND results = Run('E');
+    ASSERT_NE(results, nullptr);
+    MessageBoxInfo box = ExpectBox("Warning", kFewFiles);
+    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    Shot(box.hWnd, "few_files_warning");
+    // The walk row waits for the warning to be closed before it shows its time.
+    Rows before = ListRows(::GetDlgItem(results, kv::kResultList));
+    ASSERT_EQ(before.size(), 2u) << Dump(before);
+    EXPECT_EQ(before[1][2], "");
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+
+    Rows rows;
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows, 1), kv::RunState::Done) << Dump(rows);
+    Pause(300);  // nothing follows the total of a single pass
+    rows = ListRows(::GetDlgItem(results, kv::kResultList));
+    ASSERT_EQ(rows.size(), 9u) << Dump(rows);
+    ExpectPassRows(rows, 0, "** Testing Without Zelkor Cache **", 'E');
+    EXPECT_EQ(DlgItemText(results, kv::kVolumeLabel), "SMALLDISC");
+    EXPECT_EQ(DlgItemText(results, kv::kFileName), "BIGFILE.BIN");
+    ClickButton(results, IDOK);
+    ASSERT_TRUE(WaitForWindowGone(results));
+    EXPECT_TRUE(PrintEnabled());
+}
+
+TEST_F(Korvane, NoLargeFileEndsTheRunByItself)
+{
+    HWND results = Run('F');
+    ASSERT_NE(results, nullptr);
+    MessageBoxInfo box = ExpectBox("Warning", kSmallFile);
+    Rows rows = ListRows(::GetDlgItem(results, kv::kResultList));
+    ASSERT_EQ(rows.size(), 2u) << Dump(rows);
+    EXPECT_TRUE(IsTime(rows[1][2]));
+    EXPECT_EQ(DlgItemText(results, kv::kVolumeLabel), "TINYFILES");
+    EXPECT_EQ(DlgItemText(results, kv::kFileName), "LARGEST.DAT");
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    EXPECT_TRUE(WaitForWindowGone(results)) << "the results window stayed after a failed run";
+    EXPECT_FALSE(PrintEnabled());
+    EXPECT_TRUE(FindMessageBoxes(Pid()).empty());
+}
+
+TEST_F(Korvane, EmptyDiscWarnsThenReportsChangedDisc)
+{
+    // A run that succeeds first, so that the failed one has to disable Print.
+    HWND results = Run('E');
+    ASSERT_NE(results, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kFewFiles), IDOK));
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, nullptr, 1), kv::RunState::Done);
+    ClickButton(results, IDOK);
+    ASSERT_TRUE(WaitForWindowGone(results));
+    ASSERT_TRUE(PrintEnabled());
+
+    const char drive = EmptyDrive();
+    ASSERT_NE(drive, 0) << "no CD-ROM drive without files (set-up step 40-images.sh maps V:)";
+    results = Run(drive);
+    ASSERT_NE(results, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kFewFiles), IDOK));
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kChangedDisc), IDOK));
+    EXPECT_TRUE(WaitForWindowGone(results));
+    EXPECT_FALSE(PrintEnabled());
+}
+
+// ---------------------------------------------------------------------------
+// Results window
+
+TEST_F(Korvane, RunWhileResultsAreOpenDoesNothing)
+{
+    HWND results = Run('D');
+    ASSERT_NE(results, nullptr);
+    Rows rows;
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows), kv::RunState::Done) << Dump(rows);
+    PostCommand(m_main, kv::kRun);
+    Sync();
+    Pause(300);
+    int windows = 0;
+    for (HWND hWnd : TopWindows(Pid()))
+        windows += WindowText(hWnd) == kv::kResultsCaption;
+    EXPECT_EQ(windows, 1);
+    EXPECT_TRUE(FindMessageBoxes(Pid()).empty());
+    EXPECT_EQ(ListRows(::GetDlgItem(results, kv::kResultList)), rows);
+    ClickButton(results, IDOK);
+    EXPECT_TRUE(WaitForWindowGone(results));
+}
+
+TEST_F(Korvane, EscAndCloseBoxDismissResultsLikeOk)
+{
+    HWND results = Run('D');
+    ASSERT_NE(results, nullptr);
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, nullptr), kv::RunState::Done);
+    PressKey(results, VK_ESCAPE);
+    ASSERT_TRUE(WaitForWindowGone(results)) << "Esc did not dismiss the results";
+    EXPECT_TRUE(PrintEnabled());
+
+    results = Run('D');
+    ASSERT_NE(results, nullptr);
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, nullptr), kv::RunState::Done);
+    PressCloseBox(results);
+    ASSERT_TRUE(WaitForWindowGone(results)) << "the Close box did not dismiss the results";
+    EXPECT_TRUE(PrintEnabled());
+    EXPECT_GE(ResponseTime(m_main), 0);
+    ClickButton(m_main, kv::kQuit);
+    ExpectQuitsWith(0);
+}
+
+// ---------------------------------------------------------------------------
+// Disc images on loop devices (mapped by the set-up when the machine allows)
+
+TEST_F(Korvane, IsoImageShowsItsOwnLabel)
+{
+    const char drive = DriveWith("KVISO_IMAGE", "CDFS");
+    if (!drive)
+        GTEST_SKIP() << "no ISO 9660 image drive (loop devices unavailable at set-up)";
+    HWND results = Run(drive);
+    ASSERT_NE(results, nullptr);
+    MessageBoxInfo box;
+    if (WaitForMessageBox(Pid(), "Warning", &box, 3000)) {
+        EXPECT_EQ(box.text, kFewFiles);
+        AnswerMessageBox(box, IDOK);
+    }
+    Rows rows;
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows, 1), kv::RunState::Done) << Dump(rows);
+    EXPECT_EQ(DlgItemText(results, kv::kVolumeLabel), "KVISO_IMAGE");
+    ClickButton(results, IDOK);
+    EXPECT_TRUE(WaitForWindowGone(results));
+}
+
+TEST_F(Korvane, UdfDiscAsksBeforeRunning)
+{
+    const char drive = DriveWith(nullptr, "UDF");
+    if (!drive)
+        GTEST_SKIP() << "no UDF image drive (loop devices unavailable at set-up)";
+    ASSERT_TRUE(SelectDrive(m_main, kv::kDriveCombo, drive));
+    PostCommand(m_main, kv::kRun);
+    MessageBoxInfo box = ExpectBox("Warning - UDF disc", kUdfWarning);
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+    Sync();
+    EXPECT_EQ(FindTopWindow(Pid(), kv::kResultsCaption), nullptr);
+    EXPECT_FALSE(PrintEnabled());
+
+    PostCommand(m_main, kv::kRun);
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning - UDF disc", kUdfWarning), IDYES));
+    HWND results = WaitForWindow(Pid(), kv::kResultsCaption);
+    ASSERT_NE(results, nullptr);
+    MessageBoxInfo few;
+    if (WaitForMessageBox(Pid(), "Warning", &few, 3000))
+        AnswerMessageBox(few, IDOK);
+    Rows rows;
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows, 1), kv::RunState::Done) << Dump(rows);
+    ClickButton(results, IDOK);
+    ASSERT_TRUE(WaitForWindowGone(results));
+    EXPECT_TRUE(PrintEnabled());
+}
