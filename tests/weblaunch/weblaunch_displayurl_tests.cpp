@@ -459,21 +459,17 @@ TEST_F(DisplayUrlTest, MalformedWindowInformationLeavesWindowsAlone)
         bool unterminated;
     } const cases[] = {{"no quotes here", true}, {"\"1\",\"Fake Page", true}, {"\"1\",\"\"", false}};
     for (const Case& c : cases) {
-        const char* reply = c.reply;
-        {
-            const bool unterminated = c.unterminated;
-            SCOPED_TRACE(std::string(reply) + (unterminated ? " unterminated" : ""));
-            std::string escaped;
-            for (const char* p = reply; *p; ++p)
-                escaped += *p == '"' ? std::string("\\\"") : std::string(1, *p);
-            HWND browser = StartFake("--service " + std::string(kService) + " --reply \"" + escaped + "\"" +
-                                     (unterminated ? " --reply-unterminated" : ""));
-            ASSERT_NE(browser, nullptr);
-            TakeForeground();
-            CallAndWait("http://example.test/malformed");
-            EXPECT_EQ(GetForegroundWindow(), m_window);
-            EndFakes();
-        }
+        SCOPED_TRACE(std::string(c.reply) + (c.unterminated ? " unterminated" : ""));
+        std::string escaped;
+        for (const char* p = c.reply; *p; ++p)
+            escaped += *p == '"' ? std::string("\\\"") : std::string(1, *p);
+        HWND browser = StartFake("--service " + std::string(kService) + " --reply \"" + escaped + "\"" +
+                                 (c.unterminated ? " --reply-unterminated" : ""));
+        ASSERT_NE(browser, nullptr);
+        TakeForeground();
+        CallAndWait("http://example.test/malformed");
+        EXPECT_EQ(GetForegroundWindow(), m_window);
+        EndFakes();
     }
 }
 
