@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The run command: installs what it needs, builds, prepares a Wine prefix with the
+# sample disc as CD-ROM drive D: (and any optical disc mounted on this machine as
+# a further drive), and starts KORVANE.EXE: on $DISPLAY when there is one,
+# otherwise in a private Xvfb display, where the UI driver runs drive D: and
+# prints the results and the path of a screenshot.
+# KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: default i686.
+set -uo pipefail
+KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
+KV_RUN_ARCH=${KV_ARCHES%% *}
+KV_RUN_DRIVE=${KORVANE_RUN_DRIVE:-D}
+
+# Optical discs mounted on this machine (iso9660, udf): "device mountpoint" lines.
+kv_mounted_discs() {
+    local device mnt type rest
+    while read -r device mnt type rest; do
+        case "$type" in iso9660|udf) ;; *) continue ;; esac
+        # /proc/mounts writes blanks and the like as octal escapes (\040).
+        printf '%s %s\n' "$device" "$(printf '%b' "${mnt//\\/\\0}")"
+    done </proc/mounts
+}
+
+# Maps each mounted optical disc as a CD-ROM drive, on letters after those in use.
+kv_map_mounted_discs() {
+    local used="" letter link highest=d device mnt
+    for link in "$WINEPREFIX"/dosdevices/?:; do
+        [ -e "$link" ] || [ -L "$link" ] || continue
+        letter=$(basename "$link"); letter=${letter%:}
+        used="$used$letter"
+        [[ "$letter" > "$highest" && "$letter" != z ]] && highest=$letter
+    done
+    while read -r device mnt; do
+        [ -n "$device" ] || continue
+        local free=""
+        for letter in {d..y}; do
+            [[ "$letter" > "$highest" ]] || continue
+            case "$used" in *"$letter"*) continue ;; esac
+            free=$letter; break
+        done
+        if [ -z "$free" ]; then
+            for letter in {d..y}; do
+                case "$used" in *"$letter"*) continue ;; esac
+                free=$letter; break
+            done
+        fi
+        [ -n "$free" ] || { kv_log "no free drive letter for $mnt"; return 0; }
+        kv_map_cdrom "$free" "$mnt" "" "$device"
+        kv_log "mounted disc $mnt ($device) is drive ${free^^}:"
+        used="$used$free"; highest=$free
+    done < <(kv_mounted_discs)
+}
+
+kv_install_deps || exit 1
+mkdir -p "$KV_BUILD" "$KV_SCREENS"
+kv_log "building ($KV_ARCHES) in $KV_BUILD"
+kv_build || exit 1
+
+trap kv_stop_all EXIT
+headless=1
+if [ -n "${DISPLAY:-}" ]; then
+    export KORVANE_USE_DISPLAY=1
+    headless=0
+fi
+kv_start_display
+if [ -f "$WINEPREFIX/system.reg" ]; then
+    kv_log "reusing the Wine prefix $WINEPREFIX"
+    kv_start_wineserver
+else
+    kv_log "making the Wine prefix $WINEPREFIX"
+    kv_make_prefix
+fi
+kv_run_setup_steps || exit 1
+kv_map_mounted_discs
+kv_restart_wineserver
+export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
+
+exe=$KV_BUILD/$KV_RUN_ARCH/KORVANE.EXE
+if [ "$headless" = 0 ]; then
+    kv_log "starting KORVANE.EXE on $DISPLAY; the command ends when the program does"
+    wine "$exe" </dev/null >/dev/null 2>&1
+    exit $?
+fi
+kv_log "no display: running drive $KV_RUN_DRIVE: with the UI driver in Xvfb"
+wine "$KV_BUILD/$KV_RUN_ARCH/uidriver.exe" demo "$exe" "$KV_SCREENS/run" "$KV_RUN_DRIVE" </dev/null
