@@ -4,7 +4,9 @@
 # a further drive), and starts KORVANE.EXE: on $DISPLAY when there is one,
 # otherwise in a private Xvfb display, where the UI driver runs drive D: and
 # prints the results and the path of a screenshot.
-# KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: default i686.
+# KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: default i686;
+# KORVANE_RUN_DRIVE: the drive the headless run measures (default D);
+# KORVANE_MOUNTS: the mount table to look for optical discs in (/proc/mounts).
 set -uo pipefail
 KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
@@ -18,7 +20,7 @@ kv_mounted_discs() {
         case "$type" in iso9660|udf) ;; *) continue ;; esac
         # /proc/mounts writes blanks and the like as octal escapes (\040).
         printf '%s %s\n' "$device" "$(printf '%b' "${mnt//\\/\\0}")"
-    done </proc/mounts
+    done <"${KORVANE_MOUNTS:-/proc/mounts}"
 }
 
 # Maps each mounted optical disc as a CD-ROM drive, on letters after those in use.
