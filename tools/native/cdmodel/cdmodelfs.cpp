@@ -58,6 +58,7 @@ struct State {
     timespec epoch {};
     double busyUntil = -1e18;   // wall time (us since epoch) the drive finished its last request
     double allowanceUs = 100;
+    double entryTimeout = 1;
     std::mutex mutex;
     int skipped = 0;
 };
@@ -192,12 +193,16 @@ void FillStat(const char* path, const Node& n, struct stat* st) {
 }
 
 void* OpInit(struct fuse_conn_info*, struct fuse_config* cfg) {
-    // Every request must reach the model: no page cache, no attribute or name cache.
+    // Every data read, directory listing and stat must reach the model: no page
+    // cache, no attribute cache. Names resolved along a path are kept for
+    // `--entry-timeout` seconds, as an operating system keeps the directories it
+    // walked through: otherwise each stat deep in the tree would re-read every
+    // directory on its path, a cost no real walk pays.
     cfg->direct_io = 1;
     cfg->kernel_cache = 0;
     cfg->auto_cache = 0;
     cfg->attr_timeout = 0;
-    cfg->entry_timeout = 0;
+    cfg->entry_timeout = g.entryTimeout;
     cfg->negative_timeout = 0;
     return nullptr;
 }
@@ -362,13 +367,15 @@ std::string DefaultPresets() {
 int Usage() {
     std::fprintf(stderr,
         "usage: cdmodelfs [--preset NAME] [--presets FILE] [--log FILE] [--flags FILE]\n"
-        "                 [--cache-kib N] [--allowance-us N] [--realtime] SOURCE MOUNTPOINT [-f] [-d] [-o OPTS]\n"
+        "                 [--cache-kib N] [--allowance-us N] [--entry-timeout S] [--realtime]\n"
+        "                 SOURCE MOUNTPOINT [-f] [-d] [-o OPTS]\n"
         "Serves the directory SOURCE at MOUNTPOINT, read-only, timed as a CD-ROM drive.\n"
         "  --preset    drive preset (default 52x) from FILE (default cdmodel-presets.txt beside the program)\n"
         "  --log       CSV log of every request with its modelled service time\n"
         "  --flags     the drive's cache flags file (8 hex digits); bit 0x04 turns the cache on\n"
         "  --cache-kib size of the block cache (default: the preset's)\n"
         "  --allowance-us  FUSE round trip per request hidden inside the modelled time (default 100)\n"
+        "  --entry-timeout  seconds the kernel keeps resolved names (default 1)\n"
         "  --realtime  serve from a real-time (FIFO) thread so replies leave on time on a busy machine\n");
     return 2;
 }
@@ -383,7 +390,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) { std::fprintf(stderr, "cdmodel: %s needs a value\n", name); return nullptr; }
+            if (i + 1 >= argc) { std::fprintf(stderr, "cdmodelfs: %s needs a value\n", name); return nullptr; }
             return argv[++i];
         };
         const char* v = nullptr;
@@ -391,18 +398,18 @@ int main(int argc, char** argv) {
         else if (a == "--presets") { if (!(v = value("--presets"))) return Usage(); presets = v; }
         else if (a == "--log") { if (!(v = value("--log"))) return Usage(); logPath = v; }
         else if (a == "--flags") { if (!(v = value("--flags"))) return Usage(); g.flagsPath = v; }
-        else if (a == "--cache-kib" || a == "--allowance-us") {
+        else if (a == "--cache-kib" || a == "--allowance-us" || a == "--entry-timeout") {
             if (!(v = value(a.c_str()))) return Usage();
             char* end = nullptr;
             double d = std::strtod(v, &end);
-            if (end == v || *end || d < 0) { std::fprintf(stderr, "cdmodel: bad %s %s\n", a.c_str(), v); return 2; }
-            (a == "--cache-kib" ? cacheKiB : g.allowanceUs) = d;
+            if (end == v || *end || d < 0 || d > 1e9) { std::fprintf(stderr, "cdmodelfs: bad %s %s\n", a.c_str(), v); return 2; }
+            (a == "--cache-kib" ? cacheKiB : a == "--allowance-us" ? g.allowanceUs : g.entryTimeout) = d;
         }
         else if (a == "-o") { if (!(v = value("-o"))) return Usage(); passThrough.push_back("-o"); passThrough.push_back(v); }
         else if (a == "--realtime") realtime = true;
         else if (a == "-f" || a == "-d") passThrough.push_back(a);
         else if (a == "-h" || a == "--help") return Usage();
-        else if (!a.empty() && a[0] == '-') { std::fprintf(stderr, "cdmodel: unknown option %s\n", a.c_str()); return Usage(); }
+        else if (!a.empty() && a[0] == '-') { std::fprintf(stderr, "cdmodelfs: unknown option %s\n", a.c_str()); return Usage(); }
         else positional.push_back(a);
     }
     if (positional.size() != 2) return Usage();
@@ -410,7 +417,7 @@ int main(int argc, char** argv) {
     Params p;
     std::string error;
     if (!LoadPreset(presets, preset, &p, &error)) {
-        std::fprintf(stderr, "cdmodel: %s\n", error.c_str());
+        std::fprintf(stderr, "cdmodelfs: %s\n", error.c_str());
         return 2;
     }
     if (cacheKiB >= 0) p.cacheKiB = cacheKiB;
@@ -418,7 +425,7 @@ int main(int argc, char** argv) {
     char real[PATH_MAX];
     struct stat st;
     if (!realpath(positional[0].c_str(), real) || stat(real, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "cdmodel: source %s is not a directory\n", positional[0].c_str());
+        std::fprintf(stderr, "cdmodelfs: source %s is not a directory\n", positional[0].c_str());
         return 2;
     }
     g.sourceRoot = real;
@@ -430,7 +437,7 @@ int main(int argc, char** argv) {
 
     if (!logPath.empty()) {
         g.log = std::fopen(logPath.c_str(), "w");
-        if (!g.log) { std::fprintf(stderr, "cdmodel: cannot write log %s: %s\n", logPath.c_str(), std::strerror(errno)); return 2; }
+        if (!g.log) { std::fprintf(stderr, "cdmodelfs: cannot write log %s: %s\n", logPath.c_str(), std::strerror(errno)); return 2; }
         std::fprintf(g.log, "# cdmodel preset %s: %gx %s, settle %g ms, full stroke %g ms, buffer %g KiB, "
                      "cache %g KiB, time scale %g; %zu entries on %" PRId64 " sectors\n",
                      preset.c_str(), p.speed, p.cav ? "CAV" : "CLV", p.settleMs, p.fullStrokeMs, p.bufferKiB,
@@ -438,7 +445,7 @@ int main(int argc, char** argv) {
         std::fprintf(g.log, "t_us,op,path,offset,size,service_us,source,sector,sectors,late_us,result\n");
         std::fflush(g.log);
     }
-    if (g.skipped) std::fprintf(stderr, "cdmodel: %d entries of %s left out (not files or directories, or unreadable)\n",
+    if (g.skipped) std::fprintf(stderr, "cdmodelfs: %d entries of %s left out (not files or directories, or unreadable)\n",
                                 g.skipped, g.sourceRoot.c_str());
     clock_gettime(CLOCK_MONOTONIC, &g.epoch);
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
