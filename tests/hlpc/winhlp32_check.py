@@ -11,6 +11,9 @@ import hlpread  # noqa: E402
 
 SKIP = 77
 WAIT_SECONDS = 60
+# Wine 8's viewer warns at the end of every topic chain, when a file has no
+# context-number map, and for every jump it lays out: not faults of the file.
+BENIGN_WARNINGS = ("maplen", "no map section", "jump topic 1 =>")
 
 
 def top_level_window_names():
@@ -26,7 +29,7 @@ def shown_texts(log_path):
 
 def open_viewer(win_path, log_path, topic=None):
     args = ["wine", "winhlp32.exe"] + (["-i", topic] if topic else []) + [win_path]
-    env = dict(os.environ, WINEDEBUG="err+all,fixme-all,trace+winhelp")
+    env = dict(os.environ, WINEDEBUG="err+all,fixme-all,fixme+winhelp,warn+winhelp,trace+winhelp")
     with open(log_path, "w") as log:
         return subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                 env=env, start_new_session=True)
@@ -56,8 +59,9 @@ def check_view(win_path, log_path, caption, expected, unexpected, titles, screen
             if shown and any(caption in name for name in windows):
                 break
             errors = [name for name in windows if "error" in name.lower()]
+            errors += re.findall(r"^[0-9a-f]+:err:winhelp:.*$", log, re.MULTILINE)
             if errors:
-                return [f"the viewer shows an error box: {errors}"]
+                return [f"the viewer failed: {errors}"]
             if viewer.poll() is not None:
                 return [f"the viewer ended (code {viewer.returncode}) before showing {expected[1]!r}"]
             if time.monotonic() > deadline:
@@ -66,7 +70,8 @@ def check_view(win_path, log_path, caption, expected, unexpected, titles, screen
         time.sleep(1.5)   # lets the rich edit control paint before the screenshot
         log, texts = shown_texts(log_path)
         for line in log.splitlines():
-            if line.startswith(("err:winhelp", "fixme:winhelp", "warn:winhelp")):
+            complaint = re.match(r"[0-9a-f]+:(err|fixme|warn):winhelp:\S+ (.*)", line)
+            if complaint and not complaint.group(2).startswith(BENIGN_WARNINGS):
                 problems.append(f"viewer complained: {line}")
         for text in unexpected:
             if any(text in shown for shown in texts):
