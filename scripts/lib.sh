@@ -75,10 +75,25 @@ kv_start_wineserver() {
     kv_wine cmd /c exit
 }
 
+# KV_POST_RESTART: names of commands that set-up steps add for what must run in
+# the restarted prefix (services.exe reads its keys only at its start).
 kv_restart_wineserver() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
     kv_start_wineserver
+    local hook
+    for hook in ${KV_POST_RESTART:-}; do "$hook" || kv_log "after the restart: $hook failed"; done
+}
+
+# Starts the cache device stand-in (service KELDR, registered by
+# scripts/setup.d/20-driver.sh) in the running prefix. kv_restart_wineserver
+# calls it once 20-driver.sh has run; a run command that restarts by other means
+# calls it itself.
+kv_start_driver() {
+    local log=$KV_BUILD/net-start-keldr.log
+    wine net start KELDR </dev/null >"$log" 2>&1 && return 0
+    kv_log "the cache device did not start: $(tr -d '\r' <"$log" | tr '\n' ' ')"
+    return 1
 }
 
 kv_reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
