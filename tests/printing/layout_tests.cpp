@@ -95,7 +95,7 @@ protected:
         if (DefaultPrinterName().empty())
             GTEST_SKIP() << "no default printer";
         TestResults& r = m_engine.m_results[0]['E' - 'A'];
-        r.volumeLabel = "SMALLDISC";
+        r.volumeLabel = std::string("SMALLDISC");
         r.walkSeconds = 1.5f;
         r.readSeconds[0][0] = 12.25f;
         r.totalSeconds = 1234.5f;  // wider than the "%6.2f" field
@@ -225,7 +225,7 @@ TEST_F(ReportPage, CachedDriveAddsTheSecondTableBelow)
 {
     CMainDlg owner;  // never shown: only its list of the cache driver's drives counts
     owner.m_cachedDrives = kCachedE;
-    owner.m_pEngine->m_results[0]['E' - 'A'].volumeLabel = "SMALLDISC";
+    owner.m_pEngine->m_results[0]['E' - 'A'].volumeLabel = std::string("SMALLDISC");
     const Recording rec = RecordReport(*owner.m_pEngine, "E:\\", 300);
     const DrawnText* volume = Find(rec, "CD-ROM volume used for test : SMALLDISC");
     const DrawnText* heading = Find(rec, "Testing With Zelkor Cache");

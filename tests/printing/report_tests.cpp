@@ -25,7 +25,7 @@ protected:
         CBenchEngine& engine = *m_dlg.m_pEngine;
         for (int pass = 0; pass < 2; ++pass) {
             TestResults& r = engine.m_results[pass]['E' - 'A'];
-            r.volumeLabel = pass == 0 ? "SMALLDISC" : "WRONG";
+            r.volumeLabel = std::string(pass == 0 ? "SMALLDISC" : "WRONG");
             r.flags = RESULT_WALK_DONE;
             r.walkSeconds = 1.25f + pass * 10;
             for (int c = 0; c < 3; ++c) {

@@ -127,7 +127,7 @@ TEST_F(EngineTest, WalkCountsAndKeepsTheFirstOfEqualFiles)
     EXPECT_EQ("D:\\DIR1\\TIE1.DAT", engine->m_largestFile[3]);
     EXPECT_EQ((std::vector<std::string>{"D:\\*.*", "D:\\DIR1\\*.*", "D:\\DIR1\\SUB\\*.*"}), searched);
     EXPECT_EQ(0, disc.openSearches);
-    EXPECT_EQ("TESTDISC", engine->m_results[0][3].volumeLabel);
+    EXPECT_EQ("TESTDISC", std::string(engine->m_results[0][3].volumeLabel));
     EXPECT_EQ("TESTDISC", engine->m_resultsDlg.GetDlgItemText(IDC_VOLUME_LABEL));
 }
 
@@ -184,7 +184,7 @@ TEST_F(EngineTest, NoDiscShowsTheMessageAndMarksTheRecord)
 {
     disc.present = false;
     OpenResults();
-    Engine().m_results[0][3].volumeLabel = "OLD";
+    Engine().m_results[0][3].volumeLabel = std::string("OLD");
     int searches = 0;
     disc.onFindFirst = [&](const std::string&) { ++searches; };
     EXPECT_EQ(0, engine->RunWalkTest("D:\\"));
@@ -193,7 +193,7 @@ TEST_F(EngineTest, NoDiscShowsTheMessageAndMarksTheRecord)
     EXPECT_EQ("Error", messages.boxes[0].caption);
     EXPECT_EQ(UINT(MB_OK | MB_ICONWARNING | MB_SETFOREGROUND), messages.boxes[0].style);
     EXPECT_EQ(RESULT_WALK_DONE, engine->m_results[0][3].flags);
-    EXPECT_EQ("OLD", engine->m_results[0][3].volumeLabel);
+    EXPECT_EQ("OLD", std::string(engine->m_results[0][3].volumeLabel));
     EXPECT_EQ(0, searches);
     EXPECT_EQ(nullptr, engine->m_walkProgressDlg.m_hWnd);
 }
@@ -204,7 +204,7 @@ TEST_F(EngineTest, LongVolumeLabelIsStillADisc)
     disc.AddFile("D:\\A.DAT", 10);
     OpenResults();
     EXPECT_EQ(1, Engine().RunWalkTest("D:\\"));
-    EXPECT_EQ(disc.label, engine->m_results[0][3].volumeLabel);
+    EXPECT_EQ(disc.label, std::string(engine->m_results[0][3].volumeLabel));
     EXPECT_TRUE(messages.boxes.empty());
 }
 
