@@ -1,5 +1,6 @@
 # The cache device stand-in: keldr.sys as service KELDR handling D: (the sample
-# disc), started once the wineserver has restarted. The 64-bit driver when
+# disc) and, when 15-drivemodel.sh mapped it, M: (the modelled drive), started
+# once the wineserver has restarted. The 64-bit driver when
 # x86_64 is built (both 32- and 64-bit programs reach it), else the 32-bit one.
 # KORVANE_FLAGS_DIR: the Unix folder where the driver keeps KELDR-<LETTER>.flags.
 case " $KV_ARCHES " in
@@ -8,7 +9,9 @@ case " $KV_ARCHES " in
 esac
 kv_driver_sys=$KV_BUILD/$kv_driver_arch/keldr.sys
 export KORVANE_FLAGS_DIR=$KV_BUILD/cacheflags
-KORVANE_DRIVER_FLAGS=${KORVANE_DRIVER_FLAGS:-0x00000005}  # cache on, plus a bit a run must give back untouched
+export KORVANE_DRIVER_FLAGS=${KORVANE_DRIVER_FLAGS:-0x00000005}  # cache on, plus a bit a run must give back untouched
+export KORVANE_DRIVER_DRIVES=D
+[ -L "$WINEPREFIX/dosdevices/m:" ] && KORVANE_DRIVER_DRIVES=DM
 mkdir -p "$KORVANE_FLAGS_DIR"
 rm -f "$KORVANE_FLAGS_DIR"/KELDR-*.flags*
 if [ ! -f "$kv_driver_sys" ]; then
@@ -20,7 +23,7 @@ else
     kv_reg "$kv_key" /v Start /t REG_DWORD /d 3 /reg:64
     kv_reg "$kv_key" /v ErrorControl /t REG_DWORD /d 1 /reg:64
     kv_reg "$kv_key" /v ImagePath /t REG_EXPAND_SZ /d "\\??\\Z:${kv_driver_sys//\//\\}" /reg:64
-    kv_reg "$kv_key" /v Drives /t REG_SZ /d D /reg:64
+    kv_reg "$kv_key" /v Drives /t REG_SZ /d "$KORVANE_DRIVER_DRIVES" /reg:64
     kv_reg "$kv_key" /v InitialFlags /t REG_DWORD /d "$KORVANE_DRIVER_FLAGS" /reg:64
     kv_reg "$kv_key" /v FlagsDir /t REG_SZ /d "\\??\\Z:${KORVANE_FLAGS_DIR//\//\\}" /reg:64
     [ "$kv_driver_arch" = i686 ] && kv_reg "$kv_key" /v WOW64 /t REG_DWORD /d 1 /reg:64

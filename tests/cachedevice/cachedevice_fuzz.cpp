@@ -25,8 +25,8 @@ bool Expected(const Case& c, DWORD* bytes)
     *bytes = 0;
     switch (c.code) {
     case 11:
-        *bytes = 1;
-        return c.outSize >= 1;
+        *bytes = static_cast<DWORD>(HandledDrives().size());
+        return c.outSize >= *bytes;
     case 8:
         *bytes = 24;
         return c.inSize == 4 && handled && c.outSize >= 24;
@@ -48,6 +48,7 @@ TEST(CacheDeviceFuzz, AllCodesAllSizes)
     ASSERT_TRUE(restore.valid);
 
     const DWORD sizes[] = {0, 1, 3, 4, 5, 7, 8, 9, 23, 24, 25, 33, 4096};
+    // E: is never handled by the test set-up; M: may be, so it is left out.
     const int32_t drives[] = {kDriveD, 4, -1, 0x7FFFFFFF, 255};
     int requests = 0, failures = 0;
     std::map<DWORD, int> errors;
@@ -128,7 +129,7 @@ TEST(CacheDeviceFuzz, AllCodesAllSizes)
     unsigned char list[33] = {};
     DWORD got = 0;
     ASSERT_TRUE(fresh.Control(11, nullptr, 0, list, sizeof list, &got));
-    EXPECT_EQ(got, 1u);
+    EXPECT_EQ(got, HandledDrives().size());
     EXPECT_EQ(list[0], kDriveD);
 }
 

@@ -5,6 +5,12 @@
 #include <fstream>
 #include <sstream>
 
+std::string HandledDrives()
+{
+    const char* text = std::getenv("KORVANE_DRIVER_DRIVES");
+    return text && *text ? text : "D";
+}
+
 uint32_t ConfiguredFlags()
 {
     const char* text = std::getenv("KORVANE_DRIVER_FLAGS");
@@ -29,14 +35,23 @@ BOOL RawDevice::Control(DWORD code, void* in, DWORD inSize, void* out, DWORD out
     return ::DeviceIoControl(m_handle, code, in, inSize, out, outSize, returned, nullptr);
 }
 
-bool RawDevice::ReadFlags(int drive, uint32_t* flags)
+bool RawDevice::ReadState(int drive, uint32_t words[6])
 {
     int32_t number = drive;
     unsigned char state[24] = {};
     DWORD got = 0;
     if (!Control(8, &number, sizeof number, state, sizeof state, &got) || got != sizeof state)
         return false;
-    std::memcpy(flags, state + 16, sizeof *flags);
+    std::memcpy(words, state, sizeof state);
+    return true;
+}
+
+bool RawDevice::ReadFlags(int drive, uint32_t* flags)
+{
+    uint32_t words[6];
+    if (!ReadState(drive, words))
+        return false;
+    *flags = words[4];
     return true;
 }
 

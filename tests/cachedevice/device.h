@@ -6,6 +6,8 @@
 
 const int kDriveD = 3;
 
+// Letters of the handled drives in the device's order (KORVANE_DRIVER_DRIVES, default "D"); D: comes first.
+std::string HandledDrives();
 // Flags word the set-up gives the handled drive (KORVANE_DRIVER_FLAGS, default 0x00000005).
 uint32_t ConfiguredFlags();
 
@@ -18,6 +20,8 @@ public:
     RawDevice& operator=(const RawDevice&) = delete;
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     BOOL Control(DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);
+    // The drive's 24-byte state record by request 8 as six words; false when the request fails.
+    bool ReadState(int drive, uint32_t words[6]);
     // The drive's flags word by request 8; false when the request fails.
     bool ReadFlags(int drive, uint32_t* flags);
     bool WriteFlags(int drive, uint32_t flags);
