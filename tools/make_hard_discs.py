@@ -2,7 +2,7 @@
 """Generates the awkward test discs of the hardening tests: odd names, a path past 260
 characters, unreadable entries and a label of the longest length.
 
-usage: make_hard_discs.py KIND DIR   (KIND: names, longpath, denyfile, denydir, longlabel)
+usage: make_hard_discs.py KIND DIR   (KIND: names, bestfit, longpath, denyfile, denydir, longlabel)
 
 A disc is made once; DIR.stamp records the kind so that a later call is free."""
 import os, random, shutil, sys
@@ -31,6 +31,12 @@ def names(root):
     write(os.path.join(root, "Ünïcödé", "café au lait.dat"), MIB, 5)
     write(os.path.join(root, " leading and trailing blanks ", "x.txt"), 10, 6)
 
+def bestfit(root):
+    # The only large file sits in a folder whose name the ANSI code page spells
+    # only "best fit" (Greek capital omega becomes a plain O): no '?' betrays it.
+    write(os.path.join(root, "Ωmega folder", "INSIDE.DAT"), 3 * MIB, 15)
+    write(os.path.join(root, "README.TXT"), 100, 16)
+
 def longpath(root):
     # The largest file lies past 260 characters; a smaller one of 2.5 MiB is near.
     far = os.path.join(root, "A" * 150, "B" * 140)
@@ -54,7 +60,7 @@ def denydir(root):
 def longlabel(root):
     write(os.path.join(root, "DATA", "LABELED.DAT"), 3 * MIB, 14)
 
-KINDS = {"names": names, "longpath": longpath, "denyfile": denyfile, "denydir": denydir, "longlabel": longlabel}
+KINDS = {"names": names, "longpath": longpath, "denyfile": denyfile, "denydir": denydir, "longlabel": longlabel, "bestfit": bestfit}
 
 def main():
     if len(sys.argv) != 3 or sys.argv[1] not in KINDS:

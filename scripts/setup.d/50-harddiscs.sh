@@ -6,6 +6,7 @@
 #   R: DENYFILE   the largest file cannot be opened          } served through denyfs, which
 #   T: DENYDIR    a folder that cannot be listed holds it    } refuses mode 000 even to root
 #   S: a label of 32 characters
+#   W: BESTFIT    the only large file in a folder named with a Greek letter
 # Without FUSE (or denyfs) R: and T: are left out and their tests skip.
 kv_hard=$KV_DISCS/hard
 mkdir -p "$kv_hard"
@@ -14,6 +15,7 @@ python3 "$KV_ROOT/tools/make_hard_discs.py" names "$kv_hard/names" &&
     python3 "$KV_ROOT/tools/make_hard_discs.py" longpath "$kv_hard/longpath" &&
     python3 "$KV_ROOT/tools/make_disc.py" wide "$kv_hard/wide" &&
     python3 "$KV_ROOT/tools/make_hard_discs.py" longlabel "$kv_hard/longlabel" &&
+    python3 "$KV_ROOT/tools/make_hard_discs.py" bestfit "$kv_hard/bestfit" &&
     python3 "$KV_ROOT/tools/make_hard_discs.py" denyfile "$kv_hard/denied/file" &&
     python3 "$KV_ROOT/tools/make_hard_discs.py" denydir "$kv_hard/denied/dir" || return 1
 kv_map_cdrom n "$kv_hard/names" ODDNAMES
@@ -21,6 +23,7 @@ kv_map_cdrom o "$kv_hard/deep" DEEPTREE
 kv_map_cdrom p "$kv_hard/longpath" LONGPATH
 kv_map_cdrom q "$kv_hard/wide" WIDEDISC
 kv_map_cdrom s "$kv_hard/longlabel" "KORVANE LONG VOLUME LABEL 32CHRS"
+kv_map_cdrom w "$kv_hard/bestfit" BESTFIT
 
 KV_DENYFS_MNT=$KV_BUILD/mnt/denied
 kv_unmount_denyfs() {

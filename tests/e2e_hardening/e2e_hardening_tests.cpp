@@ -553,6 +553,17 @@ TEST_F(BadDisc, OddNamesRunNormally)
     EXPECT_TRUE(PrintEnabled());
 }
 
+TEST_F(BadDisc, FolderNamedWithALetterOutsideTheCodePageIsWalked)
+{
+    if (!IsCdrom('W'))
+        GTEST_SKIP() << "drive W: is not set up";
+    Outcome out = RunDisc('W', 1);
+    ASSERT_TRUE(out.complete) << "the walk missed the folder \"\xCE\xA9mega folder\": " << out.text << "\n"
+                              << Dump(out.rows);
+    EXPECT_EQ(out.file, "INSIDE.DAT");
+    Dismiss(out);
+}
+
 TEST_F(BadDisc, LabelOf32CharactersIsShownWhole)
 {
     if (!IsCdrom('S'))
@@ -569,7 +580,7 @@ TEST_F(BadDisc, LabelOf32CharactersIsShownWhole)
 // holding what it held after the first.
 TEST_F(BadDisc, AwkwardDiscsLeakNoHandles)
 {
-    const char drives[] = {'N', 'O', 'P', 'R', 'S', 'T', 'F', 'V'};
+    const char drives[] = {'N', 'O', 'P', 'R', 'S', 'T', 'W', 'F', 'V'};
     auto round = [&] {
         for (char drive : drives) {
             if (!IsCdrom(drive))
