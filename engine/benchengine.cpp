@@ -263,11 +263,21 @@ int CBenchEngine::RunWalkTest(const std::string& drive)
     record.volumeLabel = m_resultsDlg.m_volumeLabel;
     m_resultsDlg.SetDlgItemText(IDC_VOLUME_LABEL, m_resultsDlg.m_volumeLabel);
 
+    m_largestFileShortPath.clear();
     m_walkProgressDlg.Create(m_pass, IDD_WALK_PROGRESS, m_resultsDlg.m_hWnd);
     const int64_t start = ReadPerformanceCounter();
     WalkDirectory(m_walkPath);
     const int64_t end = ReadPerformanceCounter();
     m_walkProgressDlg.DestroyWindow();
+
+    // A largest file whose long name does not open is read by its short name.
+    if (m_largestFileSize > 0 && !m_largestFileShortPath.empty()) {
+        HANDLE file = Disc().OpenFile(m_largestFile[m_driveIndex].c_str());
+        if (file == INVALID_HANDLE_VALUE)
+            m_largestFile[m_driveIndex] = m_largestFileShortPath;
+        else
+            Disc().CloseFile(file);
+    }
 
     const float seconds = static_cast<float>(ElapsedSeconds(start, end, m_perfFrequency));
     record.walkSeconds = seconds;
@@ -288,24 +298,27 @@ int CBenchEngine::WalkDirectory(const std::string& pattern)
     const std::string::size_type slash = pattern.rfind('\\');
     const std::string directory = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
     do {
-        // A name the ANSI code page cannot spell comes back with '?' in it and
-        // could not be opened; its short name can.
+        // A name the ANSI code page cannot spell comes back with '?' in it, or
+        // with look-alike letters, and may not open; its short name does.
+        const char* shortName = found.cAlternateFileName;
         const char* name = found.cFileName;
-        if (std::strchr(name, '?') && found.cAlternateFileName[0])
-            name = found.cAlternateFileName;
+        if (std::strchr(name, '?') && shortName[0])
+            name = shortName;
+        const bool otherShortName = shortName[0] && std::strcmp(shortName, name) != 0;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (found.cFileName[0] == '.')
                 continue;
-            std::string path = directory + name;
+            const std::string path = directory + name;
             m_walkProgressDlg.SetDlgItemText(IDC_WALK_PATH, path);
-            path += "\\*.*";
             ++m_subdirCount;
-            WalkDirectory(path);
+            if (WalkDirectory(path + "\\*.*") == 1 && otherShortName && !StopRequested())
+                WalkDirectory(directory + shortName + "\\*.*");
         } else {
             ++m_fileCount;
             if (found.nFileSizeLow > m_largestFileSize) {
                 m_largestFileSize = found.nFileSizeLow;
                 m_largestFile[m_driveIndex] = directory + name;
+                m_largestFileShortPath = otherShortName ? directory + shortName : std::string();
             }
         }
     } while (Disc().FindNext(search, &found));

@@ -101,6 +101,7 @@ public:
     std::string m_walkPath;
     std::string m_largestFile[kMaxDrives];
     uint32_t m_largestFileSize = 0;
+    std::string m_largestFileShortPath;  // the latest walk's largest file by its short name
     int m_subdirCount = 0;
     int m_fileCount = 0;
     TestResults m_results[kMaxPasses][kMaxDrives];

@@ -27,6 +27,13 @@ void FakeDisc::AddDir(const std::string& path)
     }
 }
 
+void FakeDisc::AddDirByShortName(const std::string& parent, const std::string& longName, const std::string& shortName)
+{
+    AddDir(parent);
+    dirs[parent].push_back({longName, true, 0, shortName});
+    dirs[parent + "\\" + shortName];
+}
+
 void FakeDisc::AddFile(const std::string& path, uint64_t size, const std::string& shortName)
 {
     std::string parent = Parent(path);

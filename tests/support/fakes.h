@@ -45,6 +45,9 @@ public:
     std::vector<DWORD> seeks;                  // every seek offset, in order
 
     void AddDir(const std::string& path);
+    // A folder listed under a long name that does not open; only its short
+    // name leads into it (contents go under parent\shortName).
+    void AddDirByShortName(const std::string& parent, const std::string& longName, const std::string& shortName);
     // A file; with a short name, only the short name opens it (its long name
     // is one the code page cannot spell).
     void AddFile(const std::string& path, uint64_t size, const std::string& shortName = "");

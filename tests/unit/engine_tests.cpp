@@ -491,3 +491,28 @@ TEST_F(EngineTest, UnspellableNameIsReadThroughItsShortName)
     EXPECT_EQ(9u, ListRows().size());
     EXPECT_TRUE(messages.boxes.empty());
 }
+
+TEST_F(EngineTest, LookAlikeNamesAreReachedThroughTheirShortNames)
+{
+    // Names the code page spells with look-alike letters: neither the folder
+    // nor the file opens by the long name the search gives.
+    for (int d = 0; d < 300; ++d)
+        disc.AddDir("D:\\DIR" + std::to_string(d));
+    disc.AddDirByShortName("D:", "ORDNER OMEGA", "ORDN~U0V");
+    disc.AddFile("D:\\ORDN~U0V\\INNER.DAT", 2100000);
+    disc.AddFile("D:\\GROSSTE OMEGA.BIN", 2300000, "GR__~NBF.BIN");
+    OpenResults();
+    ASSERT_EQ(1, Engine().RunWalkTest("D:\\"));
+    EXPECT_EQ(301, engine->m_subdirCount);
+    EXPECT_EQ(2, engine->m_fileCount);
+    EXPECT_EQ("D:\\GR__~NBF.BIN", engine->m_largestFile[3]);
+    EXPECT_EQ(0, disc.openHandles);
+
+    // A long name that opens is kept as it is.
+    disc.dirs.clear();
+    disc.files.clear();
+    disc.AddFile("D:\\LONG NAME.DAT", 2300000);
+    disc.dirs["D:"].back().shortName = "LONGNA~1.DAT";
+    ASSERT_EQ(1, engine->RunWalkTest("D:\\"));
+    EXPECT_EQ("D:\\LONG NAME.DAT", engine->m_largestFile[3]);
+}
