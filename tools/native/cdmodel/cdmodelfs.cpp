@@ -2,10 +2,12 @@
 //
 // Every request that needs the disc (a directory's records, a file's sectors) is
 // answered no sooner than the drive model says the drive would answer it. The
-// reply time is anchored to the drive's previous completion, so up to
-// `--allowance-us` of FUSE's own round trip per request is hidden inside the
-// modelled time rather than added to it. Each request goes to the log with its
-// modelled service time.
+// reply time is anchored to the drive's previous completion: when a request
+// arrives within `--allowance-us` of the previous reply, the client (Wine, FUSE)
+// was still busy with the same call, and that time, like the round trips of
+// requests that need no disc, is hidden inside the modelled time of the next
+// disc access rather than added to it (up to `kMaxDebtUs` carried). Each request
+// goes to the log with its modelled service time.
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
 
@@ -56,14 +58,21 @@ struct State {
     uint32_t flags = 0;
     FILE* log = nullptr;
     timespec epoch {};
-    double busyUntil = -1e18;   // wall time (us since epoch) the drive finished its last request
-    double allowanceUs = 100;
+    double busyUntil = -1e18;   // modelled time (us since epoch) the drive finished its last request
+    double lastReply = -1e18;   // wall time of the last reply
+    double allowanceUs = 500;
     double entryTimeout = 1;
     std::mutex mutex;
     int skipped = 0;
 };
 
 State g;
+
+// Client time that later disc accesses may absorb, at most: more is a stall of
+// the machine, which the drive must not hide.
+constexpr double kMaxDebtUs = 20000;
+// A request's own way through the kernel to this server, hidden even after a pause.
+constexpr double kRequestTripUs = 100;
 
 double NowUs() {
     timespec t;
@@ -137,10 +146,13 @@ public:
     void Range(int64_t offset, int64_t size) { m_offset = offset; m_size = size; }
     int Finish(int result) {
         double deadline = m_arrival, late = 0;
+        const bool chained = m_arrival - g.lastReply <= g.allowanceUs;
         if (m_count > 0) {
-            double start = std::max(g.busyUntil, m_arrival - g.allowanceUs);
+            double start = chained ? std::max(g.busyUntil, m_arrival - kMaxDebtUs) : std::max(g.busyUntil, m_arrival - kRequestTripUs);
             deadline = start + m_service.us;
             late = std::max(0.0, NowUs() - deadline);
+        } else if (!chained) {
+            g.busyUntil = std::max(g.busyUntil, m_arrival);
         }
         if (g.log) {
             std::fprintf(g.log, "%.1f,%s,%s,%" PRId64 ",%" PRId64 ",%.1f,%s,%" PRId64 ",%" PRId64 ",%.1f,%d\n",
@@ -150,8 +162,9 @@ public:
         }
         if (m_count > 0) {
             SleepUntil(deadline);
-            g.busyUntil = std::max(deadline, NowUs());
+            g.busyUntil = deadline;
         }
+        g.lastReply = NowUs();
         return result;
     }
 private:
@@ -374,7 +387,8 @@ int Usage() {
         "  --log       CSV log of every request with its modelled service time\n"
         "  --flags     the drive's cache flags file (8 hex digits); bit 0x04 turns the cache on\n"
         "  --cache-kib size of the block cache (default: the preset's)\n"
-        "  --allowance-us  FUSE round trip per request hidden inside the modelled time (default 100)\n"
+        "  --allowance-us  a request this soon after the previous reply continues the same call:\n"
+        "              the client's time is hidden inside the next disc access (default 500)\n"
         "  --entry-timeout  seconds the kernel keeps resolved names (default 1)\n"
         "  --realtime  serve from a real-time (FIFO) thread so replies leave on time on a busy machine\n");
     return 2;
