@@ -4,6 +4,10 @@
 # a further drive), and starts KORVANE.EXE: on $DISPLAY when there is one,
 # otherwise in a private Xvfb display, where the UI driver runs drive D: and
 # prints the results and the path of a screenshot.
+# --drive-model=PRESET (default 52x; presets in tools/native/cdmodel/presets.txt)
+# serves the sample disc as D: through the CD-ROM drive model, so that its times
+# are a drive's and the cache device's second pass differs; --drive-model=off
+# keeps D: the plain folder (no FUSE here: the same, with a message).
 # KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: default i686;
 # KORVANE_RUN_DRIVE: the drive the headless run measures (default D);
 # KORVANE_MOUNTS: the mount table to look for optical discs in (/proc/mounts).
@@ -12,6 +16,33 @@ KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
 KV_RUN_ARCH=${KV_ARCHES%% *}
 KV_RUN_DRIVE=${KORVANE_RUN_DRIVE:-D}
+KV_DRIVE_MODEL=52x
+for arg in "$@"; do
+    case "$arg" in
+        --drive-model=*) KV_DRIVE_MODEL=${arg#--drive-model=} ;;
+        *) kv_log "unknown option $arg (known: --drive-model=off|PRESET)"; exit 2 ;;
+    esac
+done
+if [ "$KV_DRIVE_MODEL" != off ] && ! grep -qx "\[$KV_DRIVE_MODEL\]" "$KV_ROOT/tools/native/cdmodel/presets.txt"; then
+    kv_log "no drive model preset $KV_DRIVE_MODEL; known: off $(sed -n 's/^\[\(.*\)\]$/\1/p' "$KV_ROOT/tools/native/cdmodel/presets.txt" | tr '\n' ' ')"
+    exit 2
+fi
+
+# The sample disc as D: through the drive model (cache flags KELDR-D.flags, as
+# the cache device writes them), or the plain folder when FUSE cannot mount.
+kv_model_drive_d() {
+    local mnt=$KV_BUILD/mnt/d log=$KV_BUILD/drivemodel-d.csv
+    KV_MODEL_LOG_D=""
+    [ "$KV_DRIVE_MODEL" = off ] && return 0
+    if kv_mount_drive_model "$KV_DRIVE_MODEL" "$KV_DISCS/sample" "$mnt" "$log" \
+            "${KORVANE_FLAGS_DIR:-$KV_BUILD/cacheflags}/KELDR-D.flags"; then
+        kv_map_cdrom d "$mnt"
+        KV_MODEL_LOG_D=$log
+        kv_log "drive D: is the sample disc through the drive model, preset $KV_DRIVE_MODEL (log $log)"
+    else
+        kv_log "drive D: is the plain sample folder: the drive model is not available, times will be near 0"
+    fi
+}
 
 # Optical discs mounted on this machine (iso9660, udf): "device mountpoint" lines.
 kv_mounted_discs() {
@@ -59,6 +90,7 @@ kv_log "building ($KV_ARCHES) in $KV_BUILD"
 kv_build || exit 1
 
 trap kv_stop_all EXIT
+trap 'exit 130' INT TERM HUP
 headless=1
 if [ -n "${DISPLAY:-}" ]; then
     export KORVANE_USE_DISPLAY=1
@@ -73,6 +105,7 @@ else
     kv_make_prefix
 fi
 kv_run_setup_steps || exit 1
+kv_model_drive_d
 kv_map_mounted_discs
 kv_restart_wineserver
 export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
@@ -84,4 +117,9 @@ if [ "$headless" = 0 ]; then
     exit $?
 fi
 kv_log "no display: running drive $KV_RUN_DRIVE: with the UI driver in Xvfb"
+if [ -n "$KV_MODEL_LOG_D" ] && [ "${KV_RUN_DRIVE^^}" = D ]; then
+    # Each row with the model's true time for the same requests beside it.
+    wine "$KV_BUILD/$KV_RUN_ARCH/modelrun.exe" "$exe" D "$KV_MODEL_LOG_D" "$KV_SCREENS/run" </dev/null
+    exit $?
+fi
 wine "$KV_BUILD/$KV_RUN_ARCH/uidriver.exe" demo "$exe" "$KV_SCREENS/run" "$KV_RUN_DRIVE" </dev/null
