@@ -53,7 +53,7 @@ void Add(Section* s, const std::vector<Request>& r, size_t first, size_t last)
         ++s->requests;
         s->serviceUs += r[i].serviceUs;
         s->lateUs += r[i].lateUs;
-        if (r[i].op == "read" && r[i].source == "cache") ++s->cacheHits;
+        if (r[i].source == "cache") ++s->cacheHits;
     }
 }
 

@@ -32,7 +32,7 @@ struct Section {
     int requests = 0;
     double serviceUs = 0; // the model's summed service time: what the drive took
     double lateUs = 0;    // summed lateness: the model replied after its own deadline
-    int cacheHits = 0;    // reads served from the cache
+    int cacheHits = 0;    // requests served from the cache
 };
 
 // A pass: the walk, then the sequential and random section of each of three cycles.

@@ -50,7 +50,7 @@ void PrintRow(const std::vector<std::string>& row, const Section* section)
         double model = section->serviceUs / 1e6;
         std::printf("   model %9.4f s", model);
         if (model > 0) std::printf("   ratio %6.3f", program / model);
-        if (section->cacheHits) std::printf("   (%d from cache)", section->cacheHits);
+        if (section->cacheHits) std::printf("   (%d requests from the cache)", section->cacheHits);
     }
     std::printf("\n");
 }

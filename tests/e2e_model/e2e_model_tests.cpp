@@ -179,7 +179,7 @@ TEST_F(ModelDrive, ProgramTimesAreTheModelsAndTheCacheServesRepeatedReads)
     const Pass &without = run.passes[0], &with = run.passes[1];
     for (int c = 1; c < 3; ++c) {
         const Section& cached = with.random[c];
-        EXPECT_EQ(cached.cacheHits, 384) << "pass 1 " << cached.name << ": reads from the cache";
+        EXPECT_GE(cached.cacheHits, 384) << "pass 1 " << cached.name << ": reads from the cache";
         const double plain = run.Shown(3 + 2 * c), fast = run.Shown(12 + 2 * c);
         std::printf("random cycle %d: without cache %.2f s, with cache %.2f s (model %.4f s / %.4f s, speed-up %.0f)\n",
                     c + 1, plain, fast, without.random[c].serviceUs / 1e6, cached.serviceUs / 1e6,
