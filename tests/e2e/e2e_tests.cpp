@@ -7,15 +7,6 @@ using namespace uidriver;
 namespace kv = uidriver::korvane;
 
 namespace {
-const char kFewFiles[] =
-    "This CD-ROM contains relatively few files and/or subdirectories.  For more accurate results, use another.";
-const char kSmallFile[] =
-    "For a valid test, you need a CD-ROM file larger than 2MB bytes.  None was found on this CD.  Try another.";
-const char kChangedDisc[] =
-    "You have changed CD-ROMs.  Before doing a Read test, You must Walk directories to locate the largest file.";
-const char kUdfWarning[] =
-    "You have a UDF formatted disc in your drive.  Korvane may not give accurate results with this file "
-    "format.\n\nDo you want to use it anyway?";
 
 // "%8.2f seconds": eight characters of number, then the unit.
 bool IsTime(const std::string& text)
@@ -157,8 +148,9 @@ protected:
 
     void Shot(HWND hWnd, const char* name)
     {
-        if (!ScreensDirectory().empty())
+        if (!ScreensDirectory().empty()) {
             EXPECT_FALSE(SaveNamedScreenshot(hWnd, name).empty()) << "screenshot " << name;
+        }
     }
 
     Program m_program;
@@ -233,7 +225,7 @@ TEST_F(Korvane, SmallDiscWarnsThenRunsOnePass)
 {
     HWND results = Run('E');
     ASSERT_NE(results, nullptr);
-    MessageBoxInfo box = ExpectBox("Warning", kFewFiles);
+    MessageBoxInfo box = ExpectBox("Warning", kv::kFewFilesText);
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     Shot(box.hWnd, "few_files_warning");
     // The walk row waits for the warning to be closed before it shows its time.
@@ -259,7 +251,7 @@ TEST_F(Korvane, NoLargeFileEndsTheRunByItself)
 {
     HWND results = Run('F');
     ASSERT_NE(results, nullptr);
-    MessageBoxInfo box = ExpectBox("Warning", kSmallFile);
+    MessageBoxInfo box = ExpectBox("Warning", kv::kSmallFileText);
     Rows rows = ListRows(::GetDlgItem(results, kv::kResultList));
     ASSERT_EQ(rows.size(), 2u) << Dump(rows);
     EXPECT_TRUE(IsTime(rows[1][2]));
@@ -276,7 +268,7 @@ TEST_F(Korvane, EmptyDiscWarnsThenReportsChangedDisc)
     // A run that succeeds first, so that the failed one has to disable Print.
     HWND results = Run('E');
     ASSERT_NE(results, nullptr);
-    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kFewFiles), IDOK));
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kv::kFewFilesText), IDOK));
     ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, nullptr, 1), kv::RunState::Done);
     ClickButton(results, IDOK);
     ASSERT_TRUE(WaitForWindowGone(results));
@@ -286,8 +278,8 @@ TEST_F(Korvane, EmptyDiscWarnsThenReportsChangedDisc)
     ASSERT_NE(drive, 0) << "no CD-ROM drive without files (set-up step 40-images.sh maps V:)";
     results = Run(drive);
     ASSERT_NE(results, nullptr);
-    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kFewFiles), IDOK));
-    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kChangedDisc), IDOK));
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kv::kFewFilesText), IDOK));
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kv::kChangedDiscText), IDOK));
     EXPECT_TRUE(WaitForWindowGone(results));
     EXPECT_FALSE(PrintEnabled());
 }
@@ -346,7 +338,7 @@ TEST_F(Korvane, IsoImageShowsItsOwnLabel)
     ASSERT_NE(results, nullptr);
     MessageBoxInfo box;
     if (WaitForMessageBox(Pid(), "Warning", &box, 3000)) {
-        EXPECT_EQ(box.text, kFewFiles);
+        EXPECT_EQ(box.text, kv::kFewFilesText);
         AnswerMessageBox(box, IDOK);
     }
     Rows rows;
@@ -363,7 +355,7 @@ TEST_F(Korvane, UdfDiscAsksBeforeRunning)
         GTEST_SKIP() << "no UDF image drive (loop devices unavailable at set-up)";
     ASSERT_TRUE(SelectDrive(m_main, kv::kDriveCombo, drive));
     PostCommand(m_main, kv::kRun);
-    MessageBoxInfo box = ExpectBox("Warning - UDF disc", kUdfWarning);
+    MessageBoxInfo box = ExpectBox("Warning - UDF disc", kv::kUdfWarningText);
     EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     ASSERT_TRUE(AnswerMessageBox(box, IDNO));
     Sync();
@@ -371,7 +363,7 @@ TEST_F(Korvane, UdfDiscAsksBeforeRunning)
     EXPECT_FALSE(PrintEnabled());
 
     PostCommand(m_main, kv::kRun);
-    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning - UDF disc", kUdfWarning), IDYES));
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning - UDF disc", kv::kUdfWarningText), IDYES));
     HWND results = WaitForWindow(Pid(), kv::kResultsCaption);
     ASSERT_NE(results, nullptr);
     MessageBoxInfo few;

@@ -13,13 +13,6 @@ using namespace uidriver;
 namespace kv = uidriver::korvane;
 
 namespace {
-const char kFewFiles[] =
-    "This CD-ROM contains relatively few files and/or subdirectories.  For more accurate results, use another.";
-const char kSmallFile[] =
-    "For a valid test, you need a CD-ROM file larger than 2MB bytes.  None was found on this CD.  Try another.";
-const char kChangedDisc[] =
-    "You have changed CD-ROMs.  Before doing a Read test, You must Walk directories to locate the largest file.";
-const char kReadFailed[] = "The CD-ROM could not be read.  The disc may be damaged or may have been removed.";
 const int kAboutCommand = 16;  // the system menu's About entry
 const int kRowsPerPass = 9;
 
@@ -286,7 +279,7 @@ protected:
             if (state == kv::RunState::TimedOut)
                 return out;
             for (const MessageBoxInfo& box : FindMessageBoxes(Pid())) {
-                if (box.text == kFewFiles) {
+                if (box.text == kv::kFewFilesText) {
                     ++out.fewFilesWarnings;
                     AnswerMessageBox(box, IDOK);
                     continue;
@@ -450,7 +443,7 @@ TEST_F(BadDisc, LargestFileRenamedWhileTheWarningHoldsTheRunReportsAChangedDisc)
     ASSERT_NE(results, nullptr);
     MessageBoxInfo warning;
     ASSERT_TRUE(WaitForMessageBox(Pid(), "Warning", &warning));
-    ASSERT_EQ(warning.text, kFewFiles);
+    ASSERT_EQ(warning.text, kv::kFewFilesText);
     // The walk has chosen BIGFILE.BIN; the read tests have not opened it yet.
     RenameGuard guard{big, big + ".moved"};
     ASSERT_TRUE(::MoveFileA(guard.from.c_str(), guard.to.c_str())) << ::GetLastError();
@@ -459,7 +452,7 @@ TEST_F(BadDisc, LargestFileRenamedWhileTheWarningHoldsTheRunReportsAChangedDisc)
     MessageBoxInfo changed;
     ASSERT_TRUE(WaitForMessageBox(Pid(), "", &changed));
     EXPECT_EQ(changed.caption, "Warning");
-    EXPECT_EQ(changed.text, kChangedDisc);
+    EXPECT_EQ(changed.text, kv::kChangedDiscText);
     EXPECT_EQ(DlgItemText(results, kv::kFileName), "BIGFILE.BIN");
     Rows rows = ListRows(::GetDlgItem(results, kv::kResultList));
     EXPECT_EQ(rows.size(), 2u) << Dump(rows);
@@ -479,7 +472,7 @@ TEST_F(BadDisc, LargestFileThatCannotBeOpenedEndsTheRunWithAMessage)
     std::printf("unopenable largest file: \"%s\" / \"%s\"\n", out.caption.c_str(), out.text.c_str());
     // Access denied is no missing file: the read-failure message, not the changed-disc one.
     EXPECT_EQ(out.caption, "Error");
-    EXPECT_EQ(out.text, kReadFailed);
+    EXPECT_EQ(out.text, kv::kReadFailedText);
     EXPECT_EQ(out.file, "LOCKED.DAT");
     EXPECT_EQ(out.rows.size(), 2u) << Dump(out.rows);
     EXPECT_FALSE(PrintEnabled());
@@ -514,7 +507,7 @@ TEST_F(BadDisc, TreeOf120LevelsEndsCleanly)
     } else {
         ExpectFailedRun(out, "DEEPTREE");
         // Beyond the path limit the bottom is out of reach: no 2 MiB file is left.
-        EXPECT_EQ(out.text, kSmallFile);
+        EXPECT_EQ(out.text, kv::kSmallFileText);
     }
     EXPECT_GE(ResponseTime(m_main, 2000), 0);
 }
@@ -532,7 +525,7 @@ TEST_F(BadDisc, LargestFileBeyond260CharactersIsOutOfReach)
         Dismiss(out);
     } else {
         ExpectFailedRun(out, "LONGPATH");
-        EXPECT_TRUE(out.text == kChangedDisc || out.text == kReadFailed) << out.text;
+        EXPECT_TRUE(out.text == kv::kChangedDiscText || out.text == kv::kReadFailedText) << out.text;
     }
 }
 

@@ -152,6 +152,18 @@ constexpr int kPrint = 32774;
 constexpr int kRun = 32775;
 constexpr int kHelp = 57670;
 constexpr const char* kTotalText = "Total time of tests 1-4:";
+// Texts of the program's message boxes.
+constexpr const char* kFewFilesText =
+    "This CD-ROM contains relatively few files and/or subdirectories.  For more accurate results, use another.";
+constexpr const char* kSmallFileText =
+    "For a valid test, you need a CD-ROM file larger than 2MB bytes.  None was found on this CD.  Try another.";
+constexpr const char* kChangedDiscText =
+    "You have changed CD-ROMs.  Before doing a Read test, You must Walk directories to locate the largest file.";
+constexpr const char* kReadFailedText =
+    "The CD-ROM could not be read.  The disc may be damaged or may have been removed.";
+constexpr const char* kUdfWarningText =
+    "You have a UDF formatted disc in your drive.  Korvane may not give accurate results with this file "
+    "format.\n\nDo you want to use it anyway?";
 
 // Counts the total rows whose time has been written.
 int CompletedTotals(const Rows& rows);
