@@ -304,21 +304,22 @@ int CBenchEngine::WalkDirectory(const std::string& pattern)
         const char* name = found.cFileName;
         if (std::strchr(name, '?') && shortName[0])
             name = shortName;
-        const bool otherShortName = shortName[0] && std::strcmp(shortName, name) != 0;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (found.cFileName[0] == '.')
                 continue;
             const std::string path = directory + name;
             m_walkProgressDlg.SetDlgItemText(IDC_WALK_PATH, path);
             ++m_subdirCount;
-            if (WalkDirectory(path + "\\*.*") == 1 && otherShortName && !StopRequested())
+            if (WalkDirectory(path + "\\*.*") == 1 && name != shortName && shortName[0] && !StopRequested())
                 WalkDirectory(directory + shortName + "\\*.*");
         } else {
             ++m_fileCount;
             if (found.nFileSizeLow > m_largestFileSize) {
                 m_largestFileSize = found.nFileSizeLow;
                 m_largestFile[m_driveIndex] = directory + name;
-                m_largestFileShortPath = otherShortName ? directory + shortName : std::string();
+                m_largestFileShortPath.clear();
+                if (name != shortName && shortName[0])
+                    m_largestFileShortPath = directory + shortName;
             }
         }
     } while (Disc().FindNext(search, &found));

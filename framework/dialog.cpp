@@ -209,7 +209,7 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
         switch (msg) {
         case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
         case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC: case WM_COMPAREITEM:
-        case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON: case WM_INITDIALOG:
+        case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
             return static_cast<INT_PTR>(result);
         default:
             ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
