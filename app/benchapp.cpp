@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 CBenchApp theApp;
+
+CWnd* AfxGetMainWnd() { return theApp.m_pMainWnd; }
 const char* const kHelpFailedMessage = "Failed to launch help.";
 
 namespace {

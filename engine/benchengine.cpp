@@ -208,7 +208,9 @@ int CBenchEngine::RunPasses(const std::string& drive, int cacheIndex)
             result = 0;
             break;
         }
-        if (pass == 0 && static_cast<long long>(m_subdirCount) * 10 + m_fileCount < kFewFilesWeight)
+        // A walk that a stop cut short says nothing about the disc.
+        if (pass == 0 && !StopRequested() &&
+            static_cast<long long>(m_subdirCount) * 10 + m_fileCount < kFewFilesWeight)
             Messages().Show(kFewFilesMessage, "Warning", kWarningStyle);
         ::SetFocus(m_resultsDlg.m_hWnd);
         SetTimeCell(row + 1, m_results[m_pass][m_driveIndex].walkSeconds, kNoColour);
@@ -460,10 +462,11 @@ int CBenchEngine::RunReadTests(const std::string& drive)
         SetTimeCell(row + 1, seconds, RGB(255, 0, 0));
     }
 
-    if (!readFailed) {
-        record.totalSeconds = static_cast<float>(record.totalSeconds + sum);
+    // After a failed read the record still adds what was measured, so that the
+    // stored total matches the stored times.
+    record.totalSeconds = static_cast<float>(record.totalSeconds + sum);
+    if (!readFailed)
         WriteTotalRow(lastRow + 1);
-    }
     delete[] m_pRandomOffsets;
     m_pRandomOffsets = nullptr;
     delete[] m_pReadBuffer;

@@ -48,8 +48,14 @@ INT_PTR CDialog::DoModal()
     m_bModal = true;
     CDialog* previous = t_pCreating;
     t_pCreating = this;
+    // Without a parent the box belongs to the main window, which is disabled
+    // while it is up and which it never falls behind.
+    HWND owner = m_hParent;
+    CWnd* main = AfxGetMainWnd();
+    if (!owner && main && main != this && main->IsWindow())
+        owner = main->m_hWnd;
     INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_idTemplate),
-                                       m_hParent, DialogProc, reinterpret_cast<LPARAM>(this));
+                                       owner, DialogProc, reinterpret_cast<LPARAM>(this));
     t_pCreating = previous;
     m_hWnd = nullptr;
     m_bModal = false;

@@ -34,6 +34,10 @@ public:
     virtual BOOL DestroyWindow();
 };
 
+// The application's main window (the application object provides it): modal
+// dialogs that name no parent belong to it. nullptr while there is none.
+CWnd* AfxGetMainWnd();
+
 // Text of any window, whatever its length.
 std::string GetWindowTextString(HWND hWnd);
 // A string resource of this module; empty when there is none.
