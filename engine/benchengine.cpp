@@ -96,9 +96,7 @@ int CBenchEngine::Run(const char* drive, int cacheIndex)
     }
     m_drive = drive;
     m_cacheIndex = cacheIndex;
-    if (cacheIndex >= 0)
-        m_pCache->GetDriveState(cacheIndex);
-    m_savedCacheFlags = m_pCache->GetFlags();
+    SaveCacheFlags(cacheIndex);
 
     if (!m_resultsDlg.Create(IDD_RESULTS, m_pOwner ? m_pOwner->m_hWnd : nullptr)) {
         m_resultsDlg.m_stopRequested = 1;
@@ -132,10 +130,22 @@ int CBenchEngine::Run(const char* drive, int cacheIndex)
     m_hWorkerThread = nullptr;
     m_resultsDlg.DestroyWindow();
 
+    RestoreCacheFlags(cacheIndex);
+    return static_cast<int>(m_runResult);
+}
+
+void CBenchEngine::SaveCacheFlags(int cacheIndex)
+{
+    if (cacheIndex >= 0)
+        m_pCache->GetDriveState(cacheIndex);
+    m_savedCacheFlags = m_pCache->GetFlags();
+}
+
+void CBenchEngine::RestoreCacheFlags(int cacheIndex)
+{
     m_pCache->SetFlags(m_savedCacheFlags);
     if (cacheIndex >= 0)
         m_pCache->SetDriveFlags(cacheIndex);
-    return static_cast<int>(m_runResult);
 }
 
 // ---------------------------------------------------------------------------
@@ -385,15 +395,19 @@ int CBenchEngine::RunReadTests(const std::string& drive)
 
     const std::string& path = m_largestFile[m_driveIndex];
     HANDLE file = path.empty() ? INVALID_HANDLE_VALUE : Disc().OpenFile(path.c_str());
+    // A walk that a stop cut short may not have reached the largest file: the
+    // user asked to stop, so the tests end without a word about the disc.
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = path.empty() ? ERROR_PATH_NOT_FOUND : ::GetLastError();
-        Messages().Show(IsNotFoundError(error) ? kChangedDiscMessage : kReadFailedMessage,
-                        IsNotFoundError(error) ? "Warning" : "Error", kWarningStyle);
+        if (!StopRequested())
+            Messages().Show(IsNotFoundError(error) ? kChangedDiscMessage : kReadFailedMessage,
+                            IsNotFoundError(error) ? "Warning" : "Error", kWarningStyle);
         return 0;
     }
     if (m_largestFileSize < kMinReadFileSize) {
         Disc().CloseFile(file);
-        Messages().Show(kSmallFileMessage, "Warning", kWarningStyle);
+        if (!StopRequested())
+            Messages().Show(kSmallFileMessage, "Warning", kWarningStyle);
         return 0;
     }
 

@@ -65,6 +65,9 @@ public:
     // User-interface thread: runs the passes on a worker and returns 1 or 0
     // once the results window has closed.
     int Run(const char* drive, int cacheIndex);
+    // The drive's cache flags word as a run finds it, and put back at its end.
+    void SaveCacheFlags(int cacheIndex);
+    void RestoreCacheFlags(int cacheIndex);
     // Worker thread.
     int RunPasses(const std::string& drive, int cacheIndex);
     int QueryVolumeLabel(char letter);

@@ -54,6 +54,7 @@ void FakeDisc::Fill(const FakeEntry& e, WIN32_FIND_DATAA* data)
 
 HANDLE FakeDisc::FindFirst(const char* pattern, WIN32_FIND_DATAA* data)
 {
+    Operation('f');
     now += findTicks;
     if (onFindFirst)
         onFindFirst(pattern);
@@ -82,6 +83,7 @@ HANDLE FakeDisc::FindFirst(const char* pattern, WIN32_FIND_DATAA* data)
 
 BOOL FakeDisc::FindNext(HANDLE handle, WIN32_FIND_DATAA* data)
 {
+    Operation('f');
     now += findTicks;
     auto* search = reinterpret_cast<Search*>(handle);
     if (search->next >= search->entries.size()) {
@@ -101,6 +103,7 @@ BOOL FakeDisc::FindClose(HANDLE handle)
 
 BOOL FakeDisc::GetVolumeInformation(const char*, char* labelOut, DWORD labelSize, char* fsName, DWORD fsNameSize)
 {
+    Operation('v');
     if (!present || label.size() + 1 > labelSize || (fsName && fileSystem.size() + 1 > fsNameSize)) {
         ::SetLastError(present ? ERROR_BAD_LENGTH : ERROR_NOT_READY);
         return FALSE;
@@ -119,6 +122,7 @@ UINT FakeDisc::GetDriveType(const char* root)
 
 HANDLE FakeDisc::OpenFile(const char* path)
 {
+    Operation('o');
     auto err = openErrors.find(path);
     if (err != openErrors.end()) {
         ::SetLastError(err->second);
@@ -140,6 +144,7 @@ DWORD FakeDisc::FileSize(HANDLE file)
 
 BOOL FakeDisc::Seek(HANDLE file, DWORD offset)
 {
+    Operation('s');
     seeks.push_back(offset);
     reinterpret_cast<File*>(file)->pos = offset;
     return TRUE;
@@ -147,6 +152,7 @@ BOOL FakeDisc::Seek(HANDLE file, DWORD offset)
 
 BOOL FakeDisc::Read(HANDLE handle, void*, DWORD size, DWORD* got)
 {
+    Operation('r');
     const int index = reads++;
     now += readTicks;
     if (onRead && !onRead(index)) {

@@ -39,6 +39,10 @@ public:
     std::function<bool(int)> onRead;
     // Called at each FindFirst with the pattern.
     std::function<void(const std::string&)> onFindFirst;
+    // Called at the start of every find ('f'), volume query ('v'), open ('o'),
+    // seek ('s') and read ('r') with its running number (0 = first).
+    std::function<void(int, char)> onOperation;
+    int operations = 0;
     int reads = 0;
     int openHandles = 0;
     int openSearches = 0;
@@ -70,6 +74,12 @@ private:
     struct Search { std::vector<FakeEntry> entries; size_t next; };
     struct File { uint64_t size; uint64_t pos; };
     static void Fill(const FakeEntry& e, WIN32_FIND_DATAA* data);
+    void Operation(char kind)
+    {
+        const int index = operations++;
+        if (onOperation)
+            onOperation(index, kind);
+    }
 };
 
 // The cache driver: drives it handles and their state records.
