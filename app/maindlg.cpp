@@ -17,12 +17,12 @@ CMainDlg::CMainDlg(HWND hParent)
     HINSTANCE hInst = ::GetModuleHandleA(nullptr);
     m_hIcon = ::LoadIconA(hInst, MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_hSmallIcon = static_cast<HICON>(::LoadImageA(hInst, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
-    m_pEngine = new CBenchEngine(&m_cache, this);
+    m_pEngine = std::make_unique<CBenchEngine>(&m_cache, this);
 }
 
 CMainDlg::~CMainDlg()
 {
-    delete m_pEngine;
+    m_pEngine.reset();  // before the device it uses is closed
     m_toolBar.DestroyWindow();
     m_cache.Close();
     if (m_hSmallIcon)

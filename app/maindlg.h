@@ -2,11 +2,13 @@
 #pragma once
 #include "../engine/benchengine.h"
 #include "../engine/cachecontrol.h"
+#include "../engine/engineowner.h"
 #include "../framework/controls.h"
 #include "../framework/dialog.h"
 #include "drivecombo.h"
+#include <memory>
 
-class CMainDlg : public CDialog {
+class CMainDlg : public CDialog, public IEngineOwner {
 public:
     explicit CMainDlg(HWND hParent = nullptr);
     ~CMainDlg() override;
@@ -17,7 +19,8 @@ public:
     void OnSelchangeDrive();
     void OnEnterIdle();
     // Index of the drive in the cache driver's list, -1 if it is not there.
-    int FindCachedDrive(const char* root) const;
+    int FindCachedDrive(const char* root) const override;
+    HWND OwnerWindow() const override { return m_hWnd; }
     BOOL IsUdfDisc(char letter) const;
 
     HICON m_hIcon;
@@ -26,7 +29,7 @@ public:
     const char* const* m_cachedDrives = nullptr;
     CDriveCombo m_driveCombo;
     CToolBar m_toolBar;
-    CBenchEngine* m_pEngine;
+    std::unique_ptr<CBenchEngine> m_pEngine;
 
 protected:
     BOOL OnInitDialog() override;

@@ -1,54 +1,20 @@
 // CBenchEngine: a run of the tests on a worker thread, the directory walk, the
-// read tests and the measured times of every drive and pass.
+// read tests and the measured times of every drive and pass. The run driver is
+// in rundriver.cpp, the walk in walktest.cpp, the reads in readtests.cpp and the
+// report's drawing in results/report.cpp.
 #pragma once
 #include "../results/resultsdlg.h"
 #include "cachecontrol.h"
+#include "constants.h"
+#include "engineowner.h"
+#include "messages.h"
 #include "positions.h"
 #include "progressdlg.h"
+#include "testresults.h"
 #include <cstdint>
 #include <string>
 
-class CMainDlg;
 class CDC;
-
-enum : uint32_t { RESULT_WALK_DONE = 1 };
-
-// A volume label in fixed storage: the report reads it on the user-interface
-// thread while a run's worker may be writing it, so it must never reallocate.
-struct FixedLabel {
-    char text[MAX_PATH + 1] = "";
-    FixedLabel& operator=(const std::string& label)
-    {
-        lstrcpynA(text, label.c_str(), sizeof text);
-        return *this;
-    }
-    operator std::string() const { return text; }
-};
-
-struct TestResults {
-    FixedLabel volumeLabel;
-    uint32_t flags = 0;
-    float walkSeconds = 0;
-    float readSeconds[3][2] = {};  // [cycle][0 sequential, 1 random]
-    float totalSeconds = 0;
-};
-
-const int kBlockSize = 2048;
-const int kReadBlocks = 384;
-const int kReadCycles = 3;
-const uint32_t kMinReadFileSize = 2097152;
-const int kFewFilesWeight = 3000;
-const int kMaxPasses = 2;
-const int kMaxDrives = 32;
-
-// Texts of the run's messages.
-extern const char* const kNoDiscMessage;
-extern const char* const kFewFilesMessage;
-extern const char* const kChangedDiscMessage;
-extern const char* const kSmallFileMessage;
-extern const char* const kReadFailedMessage;
-extern const char* const kNoCounterMessage;
-extern const char* const kRunNotStartedMessage;
 
 // True when a failed open means the file or its path is not there.
 bool IsNotFoundError(DWORD error);
@@ -57,7 +23,7 @@ std::string FileNamePart(const std::string& path);
 
 class CBenchEngine {
 public:
-    CBenchEngine(CCacheControl* pCache, CMainDlg* pOwner);
+    CBenchEngine(CCacheControl* pCache, IEngineOwner* pOwner);
     ~CBenchEngine();
     CBenchEngine(const CBenchEngine&) = delete;
     CBenchEngine& operator=(const CBenchEngine&) = delete;
@@ -90,7 +56,7 @@ public:
     CWalkProgressDlg m_walkProgressDlg;
     CResultsDlg m_resultsDlg;
     CCacheControl* m_pCache;
-    CMainDlg* m_pOwner;
+    IEngineOwner* m_pOwner;
     uint32_t m_savedCacheFlags = 0;
     std::string m_drive;
     int m_cacheIndex = -1;

@@ -1,10 +1,9 @@
 // Progress windows: no Close command, a caption per pass, the read bar's range.
 #include "progressdlg.h"
 #include "../res/resource.h"
+#include "constants.h"
 
 namespace {
-const int kReadBlocks = 384;
-const int kReadStep = 12;
 
 // Shared start of both windows: no Close command, caption for the pass.
 void PreparePass(CDialog& dlg, int pass)
@@ -52,7 +51,7 @@ BOOL CReadProgressDlg::OnInitDialog()
     CDialog::OnInitDialog();
     PreparePass(*this, m_pass);
     m_progress.SetRange(0, kReadBlocks);
-    m_progress.SetStep(kReadStep);
+    m_progress.SetStep(kProgressStep);
     m_progress.SetPos(0);
     return TRUE;
 }

@@ -38,21 +38,10 @@ public:
         it.pszText = const_cast<char*>(text);
         return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it)));
     }
-    std::string GetItemText(int row, int subItem) const
-    {
-        char buf[512] = "";
-        LVITEMA it{};
-        it.iSubItem = subItem;
-        it.pszText = buf;
-        it.cchTextMax = sizeof buf;
-        SendMessage(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it));
-        return buf;
-    }
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
     BOOL SetTextColor(COLORREF colour) const { return static_cast<BOOL>(SendMessage(LVM_SETTEXTCOLOR, 0, colour)); }
     COLORREF GetTextColor() const { return static_cast<COLORREF>(SendMessage(LVM_GETTEXTCOLOR)); }
     COLORREF GetBkColor() const { return static_cast<COLORREF>(SendMessage(LVM_GETBKCOLOR)); }
-    BOOL DeleteAllItems() const { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
 };
 
 class CComboBox : public CWnd {
@@ -65,7 +54,6 @@ public:
     }
 // Operations
     void ResetContent() const { SendMessage(CB_RESETCONTENT); }
-    int AddString(const char* text) const { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int SetCurSel(int index) const { return static_cast<int>(SendMessage(CB_SETCURSEL, index)); }

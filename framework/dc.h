@@ -17,7 +17,6 @@ public:
 
     BOOL Attach(HDC hDC) { m_hDC = hDC; return hDC != nullptr; }
     HDC Detach() { HDC h = m_hDC; m_hDC = nullptr; return h; }
-    HDC GetSafeHdc() const { return m_hDC; }
     BOOL DeleteDC()
     {
         if (!m_hDC)

@@ -40,7 +40,6 @@ public:
     bool IsInModalLoop() const { return m_bInModalLoop; }
 
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
-    UINT GetTemplateId() const { return m_idTemplate; }
 
 protected:
     virtual BOOL OnInitDialog();

@@ -42,7 +42,6 @@ public:
 
     // The printer's port from the DEVNAMES block; empty when there is none.
     std::string GetPortName() const { return DevNamesString(offsetof(DEVNAMES, wOutputOffset)); }
-    std::string GetDeviceName() const { return DevNamesString(offsetof(DEVNAMES, wDeviceOffset)); }
 
 private:
     std::string DevNamesString(size_t offsetField) const

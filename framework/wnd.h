@@ -16,7 +16,6 @@ public:
     // Attach and detach a handle; the object never destroys an attached window.
     void Attach(HWND hWnd) { m_hWnd = hWnd; }
     HWND Detach() { HWND h = m_hWnd; m_hWnd = nullptr; return h; }
-    HWND GetSafeHwnd() const { return m_hWnd; }
     bool IsWindow() const { return m_hWnd != nullptr && ::IsWindow(m_hWnd); }
 
 // Operations
@@ -29,8 +28,6 @@ public:
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
     void UpdateWindow() const { if (m_hWnd) ::UpdateWindow(m_hWnd); }
     BOOL ShowWindow(int cmd) const { return ::ShowWindow(m_hWnd, cmd); }
-    BOOL EnableWindow(BOOL enable) const { return ::EnableWindow(m_hWnd, enable); }
-    BOOL SetFocus() const { return ::SetFocus(m_hWnd) != nullptr; }
     virtual BOOL DestroyWindow();
 };
 

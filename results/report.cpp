@@ -1,5 +1,4 @@
 // The printed results report: title block, volume line and one table per pass.
-#include "../app/maindlg.h"
 #include "../engine/benchengine.h"
 #include "../framework/dc.h"
 #include "../res/resource.h"

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "tests/support/fakes.h"
 #include "tests/support/listspy.h"
+#include "tools/uidriver/uidriver.h"
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -103,6 +104,15 @@ TEST(Messages, NotFoundErrorsAndOthers)
         EXPECT_FALSE(IsNotFoundError(e)) << e;
     EXPECT_EQ("MOVIE.DAT", FileNamePart("D:\\DIR\\MOVIE.DAT"));
     EXPECT_EQ("PLAIN", FileNamePart("PLAIN"));
+}
+
+// The end-to-end tests look for the texts through their own copies.
+TEST(Messages, TextsAreTheOnesTheEndToEndTestsExpect)
+{
+    EXPECT_STREQ(uidriver::korvane::kFewFilesText, kFewFilesMessage);
+    EXPECT_STREQ(uidriver::korvane::kSmallFileText, kSmallFileMessage);
+    EXPECT_STREQ(uidriver::korvane::kChangedDiscText, kChangedDiscMessage);
+    EXPECT_STREQ(uidriver::korvane::kReadFailedText, kReadFailedMessage);
 }
 
 // ---------------------------------------------------------------------------
