@@ -1,9 +1,13 @@
-# Cross-compiling for i686 Windows with MinGW-w64 (posix thread model).
+# Cross-compiling for i686 Windows with MinGW-w64; thread model posix unless
+# KORVANE_THREAD_MODEL says win32 (cmake/i686-w64-mingw32-win32.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KORVANE_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${KORVANE_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KORVANE_TRIPLE}-g++-posix)
+if(NOT KORVANE_THREAD_MODEL)
+    set(KORVANE_THREAD_MODEL posix)
+endif()
+set(CMAKE_C_COMPILER   ${KORVANE_TRIPLE}-gcc-${KORVANE_THREAD_MODEL})
+set(CMAKE_CXX_COMPILER ${KORVANE_TRIPLE}-g++-${KORVANE_THREAD_MODEL})
 set(CMAKE_RC_COMPILER  ${KORVANE_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${KORVANE_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,9 +1,13 @@
-# Cross-compiling for x86_64 Windows with MinGW-w64 (posix thread model).
+# Cross-compiling for x86_64 Windows with MinGW-w64; thread model posix unless
+# KORVANE_THREAD_MODEL says win32 (cmake/x86_64-w64-mingw32-win32.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KORVANE_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${KORVANE_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KORVANE_TRIPLE}-g++-posix)
+if(NOT KORVANE_THREAD_MODEL)
+    set(KORVANE_THREAD_MODEL posix)
+endif()
+set(CMAKE_C_COMPILER   ${KORVANE_TRIPLE}-gcc-${KORVANE_THREAD_MODEL})
+set(CMAKE_CXX_COMPILER ${KORVANE_TRIPLE}-g++-${KORVANE_THREAD_MODEL})
 set(CMAKE_RC_COMPILER  ${KORVANE_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${KORVANE_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -22,9 +22,12 @@ struct Win32Disc final : IDiscAccess {
     DWORD FileSize(HANDLE file) override { return ::GetFileSize(file, nullptr); }
     BOOL Seek(HANDLE file, DWORD offset) override
     {
-        LARGE_INTEGER to;
-        to.QuadPart = offset;
-        return ::SetFilePointerEx(file, to, nullptr, FILE_BEGIN);
+        // With a high word the low one counts as unsigned: offsets up to 4 GiB - 1.
+        // 0xFFFFFFFF is also a valid position, so only the last error tells a failure.
+        LONG high = 0;
+        ::SetLastError(NO_ERROR);
+        const DWORD low = ::SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN);
+        return low != INVALID_SET_FILE_POINTER || ::GetLastError() == NO_ERROR;
     }
     BOOL Read(HANDLE file, void* buffer, DWORD size, DWORD* got) override
     {

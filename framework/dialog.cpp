@@ -28,7 +28,10 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value)
 
 HWND FindDialogAncestor(HWND hWnd)
 {
-    HWND root = hWnd ? ::GetAncestor(hWnd, GA_ROOT) : nullptr;
+    // The top-level window that holds hWnd, walked by hand: Windows 95 has no GetAncestor.
+    HWND root = hWnd;
+    while (root && (::GetWindowLongA(root, GWL_STYLE) & WS_CHILD))
+        root = ::GetParent(root);
     char cls[16] = "";
     if (root && ::GetClassNameA(root, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0)
         return root;

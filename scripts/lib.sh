@@ -15,8 +15,10 @@ KV_SCREENS=$KV_BUILD/screens
 kv_log() { printf '[korvane] %s\n' "$*" >&2; }
 
 # Debian packages the commands need; installed once, only what is missing.
+# The win32 thread model compilers build the shipping files, the posix ones the tests.
 KV_PACKAGES="cmake ninja-build python3 mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick \
+gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 \
+gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick \
 ghostscript fonts-liberation googletest genisoimage udftools fuse3 libfuse3-dev g++ pkg-config"
 
 kv_install_deps() {

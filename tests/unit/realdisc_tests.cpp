@@ -196,3 +196,36 @@ TEST_F(RealDiscTest, FileRemovedOrTruncatedUnderTheTests)
     EXPECT_EQ(kChangedDiscMessage, messages.boxes[0].text);
     RemoveTree(root);
 }
+
+// The seek takes the whole unsigned 32-bit range: past 2 GiB, where the low word
+// is negative as a LONG, and at 4 GiB - 1, whose position reads as the error value.
+TEST(RealDiscSeek, ReachesEveryOffsetUpToFourGigabytesLessOne)
+{
+    const std::string path = TempDir("kv-seek") + "\\SPARSE.DAT";
+    const DWORD offsets[] = {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFF0u, 0xFFFFFFFFu};
+    HANDLE out = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, out);
+    for (DWORD at : offsets) {
+        LONG high = 0;
+        ::SetFilePointer(out, static_cast<LONG>(at), &high, FILE_BEGIN);
+        const BYTE mark = static_cast<BYTE>(at >> 24) ^ static_cast<BYTE>(at);
+        DWORD wrote = 0;
+        ASSERT_TRUE(::WriteFile(out, &mark, 1, &wrote, nullptr)) << std::hex << at;
+    }
+    ::CloseHandle(out);
+
+    HANDLE in = Disc().OpenFile(path.c_str());
+    ASSERT_NE(INVALID_HANDLE_VALUE, in);
+    for (DWORD at : offsets) {
+        BYTE got = 0;
+        DWORD read = 0;
+        ASSERT_TRUE(Disc().Seek(in, at)) << std::hex << at;
+        ASSERT_TRUE(Disc().Read(in, &got, 1, &read)) << std::hex << at;
+        EXPECT_EQ(1u, read);
+        EXPECT_EQ(static_cast<BYTE>(at >> 24) ^ static_cast<BYTE>(at), got) << std::hex << at;
+    }
+    Disc().CloseFile(in);
+    EXPECT_FALSE(Disc().Seek(INVALID_HANDLE_VALUE, 0));  // a failure is told apart from 0xFFFFFFFF
+    ::DeleteFileA(path.c_str());
+    ::RemoveDirectoryA(TempDir("kv-seek").c_str());
+}

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winspool.h>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -37,15 +38,18 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
 
 bool InstallDriver(const char* name, const std::string& ppd)
 {
-    static const char* const environments[] = {"Windows x64", "Windows NT x86"};
+    // "Windows 4.0" is the Windows 9x driver set, which a program told it runs
+    // on Windows 98 looks its printer's driver up in.
+    static const char* const environments[] = {"Windows x64", "Windows NT x86", "Windows 4.0"};
     bool any = false;
     for (const char* env : environments) {
+        const bool win9x = std::strcmp(env, "Windows 4.0") == 0;
         char dir[MAX_PATH] = "";
         DWORD needed = 0;
         if (!::GetPrinterDriverDirectoryA(nullptr, const_cast<char*>(env), 1, reinterpret_cast<BYTE*>(dir), sizeof dir,
                                           &needed))
             continue;
-        std::string path = std::string(dir) + "\\3";
+        std::string path = std::string(dir) + (win9x ? "\\0" : "\\3");
         ::CreateDirectoryA(path.c_str(), nullptr);
         path += std::string("\\") + name + ".PPD";
         if (!WriteFileBytes(path, ppd)) {
@@ -53,7 +57,7 @@ bool InstallDriver(const char* name, const std::string& ppd)
             continue;
         }
         DRIVER_INFO_3A info{};
-        info.cVersion = 3;
+        info.cVersion = win9x ? 0 : 3;
         info.pName = const_cast<char*>(kDriverName);
         info.pEnvironment = const_cast<char*>(env);
         info.pDriverPath = const_cast<char*>("wineps.drv");
@@ -66,6 +70,25 @@ bool InstallDriver(const char* name, const std::string& ppd)
             std::fprintf(stderr, "printsetup: AddPrinterDriverEx(%s) failed: %lu\n", env, ::GetLastError());
     }
     return any;
+}
+
+// A program told it runs on Windows 98 loads its print processor from the 9x
+// folder, which a fresh prefix leaves empty: copy the 32-bit one there.
+bool InstallWin9xPrintProcessor()
+{
+    char from[MAX_PATH] = "", to[MAX_PATH] = "";
+    DWORD needed = 0;
+    if (!::GetPrintProcessorDirectoryA(nullptr, const_cast<char*>("Windows NT x86"), 1, reinterpret_cast<BYTE*>(from),
+                                       sizeof from, &needed) ||
+        !::GetPrintProcessorDirectoryA(nullptr, const_cast<char*>("Windows 4.0"), 1, reinterpret_cast<BYTE*>(to),
+                                       sizeof to, &needed))
+        return false;
+    ::CreateDirectoryA(to, nullptr);
+    const std::string source = std::string(from) + "\\winprint.dll", target = std::string(to) + "\\winprint.dll";
+    if (::CopyFileA(source.c_str(), target.c_str(), FALSE))
+        return true;
+    std::fprintf(stderr, "printsetup: cannot copy %s to %s: %lu\n", source.c_str(), target.c_str(), ::GetLastError());
+    return false;
 }
 
 bool AddFilePrinter(const char* name, const char* port)
@@ -102,6 +125,7 @@ int main(int argc, char** argv)
     }
     if (!InstallDriver(argv[1], ppd) || !AddFilePrinter(argv[1], argv[2]))
         return 1;
+    InstallWin9xPrintProcessor();  // without it only Windows 98 mode runs cannot print
     if (!::SetDefaultPrinterA(argv[1])) {
         std::fprintf(stderr, "printsetup: SetDefaultPrinter failed: %lu\n", ::GetLastError());
         return 1;
