@@ -382,6 +382,9 @@ int CBenchEngine::RunReadTests(const std::string& drive)
         return 0;
     m_driveIndex = letter - 'A';
     TestResults& record = m_results[m_pass][m_driveIndex];
+    // A stop during the walk leaves a largest file that says nothing about the disc: no message about it.
+    if (StopRequested())
+        return 0;
 
     const std::string& path = m_largestFile[m_driveIndex];
     HANDLE file = path.empty() ? INVALID_HANDLE_VALUE : Disc().OpenFile(path.c_str());
