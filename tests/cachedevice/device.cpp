@@ -1,5 +1,6 @@
 // Helpers of the cache device tests: raw requests, the flags file, child programs with captured output.
 #include "device.h"
+#include "uidriver.h"
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -62,16 +63,21 @@ bool RawDevice::WriteFlags(int drive, uint32_t flags)
     return Control(9, request, sizeof request, nullptr, 0, &got) != FALSE;
 }
 
-FlagsRestorer::FlagsRestorer()
+static bool SetConfiguredFlags()
 {
     RawDevice device;
-    valid = device.IsOpen() && device.ReadFlags(kDriveD, &saved);
+    bool ok = device.IsOpen();
+    for (char letter : HandledDrives())
+        ok = ok && device.WriteFlags(letter - 'A', ConfiguredFlags());
+    return ok;
 }
+
+FlagsRestorer::FlagsRestorer() : valid(SetConfiguredFlags()) {}
 
 FlagsRestorer::~FlagsRestorer()
 {
     if (valid)
-        RawDevice().WriteFlags(kDriveD, saved);
+        SetConfiguredFlags();
 }
 
 std::string FlagsFilePath(char letter)
@@ -79,11 +85,7 @@ std::string FlagsFilePath(char letter)
     const char* dir = std::getenv("KORVANE_FLAGS_DIR");
     if (!dir || !*dir)
         return "";
-    std::string path = std::string("Z:") + dir + "/KELDR-" + letter + ".flags";
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return uidriver::ToWindowsPath(std::string(dir) + "/KELDR-" + letter + ".flags");
 }
 
 std::string ReadFile(const std::string& path)

@@ -31,12 +31,12 @@ private:
     HANDLE m_handle;
 };
 
-// Puts drive D:'s flags word back as it was at construction.
+// Sets every handled drive's flags word to the configured one, and again on destruction: a test starts from
+// the set-up's state whatever an earlier program left, and leaves that state behind.
 class FlagsRestorer {
 public:
     FlagsRestorer();
     ~FlagsRestorer();
-    uint32_t saved = 0;
     bool valid = false;
 };
 

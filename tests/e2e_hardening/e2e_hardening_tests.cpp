@@ -1,6 +1,6 @@
 // Hardening end to end: a long session, awkward discs, a responsive program, and the unpacked release package.
 #include <gtest/gtest.h>
-#include <uidriver.h>
+#include <korvanetest.h>
 #include <psapi.h>
 #include <algorithm>
 #include <cstdio>
@@ -22,71 +22,11 @@ std::string Env(const char* name)
     return value ? value : "";
 }
 
-std::string Dump(const Rows& rows)
-{
-    std::string text;
-    for (const auto& row : rows)
-        text += JoinRow(row) + "\n";
-    return text;
-}
-
 bool IsCdrom(char letter)
 {
     char root[] = "?:\\";
     root[0] = letter;
     return ::GetDriveTypeA(root) == DRIVE_CDROM;
-}
-
-// ---------------------------------------------------------------------------
-// The cache device, asked directly (drive list 11, drive state 8; the flags word at offset 16)
-
-HANDLE OpenCacheDevice()
-{
-    return ::CreateFileA("\\\\.\\KELDR", 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-}
-
-int DeviceIndex(HANDLE device, char letter)
-{
-    BYTE drives[33] = {};
-    DWORD count = 0;
-    if (!::DeviceIoControl(device, 11, nullptr, 0, drives, sizeof drives, &count, nullptr))
-        return -1;
-    for (DWORD i = 0; i < count && i < sizeof drives; ++i)
-        if (drives[i] == letter - 'A')
-            return static_cast<int>(i);
-    return -1;
-}
-
-// Passes a run of the drive has: two when the cache device handles it.
-int PassesOf(char letter)
-{
-    HANDLE device = OpenCacheDevice();
-    if (device == INVALID_HANDLE_VALUE)
-        return 1;
-    const int index = DeviceIndex(device, letter);
-    ::CloseHandle(device);
-    return index >= 0 ? 2 : 1;
-}
-
-// The drive's flags word as the device holds it; false when there is no device or it does not handle the drive.
-bool DriveFlags(char letter, DWORD* flags)
-{
-    HANDLE device = OpenCacheDevice();
-    if (device == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = false;
-    if (DeviceIndex(device, letter) >= 0) {
-        LONG number = letter - 'A';
-        BYTE state[24] = {};
-        DWORD got = 0;
-        if (::DeviceIoControl(device, 8, &number, sizeof number, state, sizeof state, &got, nullptr) &&
-            got == sizeof state) {
-            std::memcpy(flags, state + 16, sizeof *flags);
-            ok = true;
-        }
-    }
-    ::CloseHandle(device);
-    return ok;
 }
 
 // ---------------------------------------------------------------------------
@@ -199,7 +139,7 @@ bool WaitForPrintJob(const std::string& path, DWORD timeoutMs)
         if (!now.empty() && now == last && now.find("%%EOF") != std::string::npos)
             return true;
         last = now;
-        Pause(150);
+        ::Sleep(150);
     }
     return false;
 }
@@ -225,39 +165,16 @@ struct Outcome {
     std::string label, file;  // the results window's volume label and file name
 };
 
-// Starts the program for each test and ends it afterwards, whatever happened.
-class Session : public ::testing::Test {
+class Session : public KorvaneTest {
 protected:
-    void SetUp() override { StartProgram(ModuleDirectory() + "KORVANE.EXE"); }
-    void TearDown() override { m_program.Kill(); }
-
-    void StartProgram(const std::string& exe)
-    {
-        std::string error;
-        ASSERT_TRUE(m_program.Start(exe, &error)) << exe << ": " << error;
-        m_main = WaitForWindow(Pid(), kv::kMainCaption, 30000);
-        ASSERT_NE(m_main, nullptr) << "the main dialog did not open";
-        m_toolbar = FindToolbar(m_main);
-        ASSERT_NE(m_toolbar, nullptr);
-    }
-
-    DWORD Pid() const { return m_program.Pid(); }
-
-    bool PrintEnabled()
-    {
-        ResponseTime(m_main);
-        return ToolbarButtonEnabled(m_toolbar, kv::kPrint);
-    }
-
     // Picks the drive, presses Run and follows the run to its end: answers the
     // few-files warning, and any other message (which ends the run) after
-    // noting it. A complete run's window is left open for the caller.
-    Outcome RunDisc(char drive, int passes, DWORD timeoutMs = kRunTimeout)
+    // noting it. A complete run's window is left open for the caller. The
+    // picture, if named, shows the outcome: the results, or the message on them.
+    Outcome RunDisc(char drive, int passes, const char* shot = nullptr, DWORD timeoutMs = kRunTimeout)
     {
         Outcome out;
-        EXPECT_TRUE(SelectDrive(m_main, kv::kDriveCombo, drive)) << "drive " << drive << ": is not offered";
-        PostCommand(m_main, kv::kRun);
-        out.results = WaitForWindow(Pid(), kv::kResultsCaption);
+        out.results = Run(drive);
         out.started = out.results != nullptr;
         if (!out.started)
             return out;
@@ -268,6 +185,8 @@ protected:
                 kv::WaitForRunEnd(Pid(), out.results, &out.rows, passes, spent < timeoutMs ? timeoutMs - spent : 1);
             if (state == kv::RunState::Done) {
                 out.complete = true;
+                if (shot)
+                    Shot(out.results, shot);
                 out.label = DlgItemText(out.results, kv::kVolumeLabel);
                 out.file = DlgItemText(out.results, kv::kFileName);
                 return out;
@@ -289,6 +208,8 @@ protected:
                 out.rows = ListRows(::GetDlgItem(out.results, kv::kResultList));
                 out.label = DlgItemText(out.results, kv::kVolumeLabel);
                 out.file = DlgItemText(out.results, kv::kFileName);
+                if (shot)
+                    Shot(nullptr, shot);
                 AnswerMessageBox(box, IDOK);
                 out.closed = WaitForWindowGone(out.results);
                 return out;
@@ -314,24 +235,7 @@ protected:
         Dismiss(out);
     }
 
-    void Shot(HWND hWnd, const char* name)
-    {
-        if (!ScreensDirectory().empty()) {
-            EXPECT_FALSE(SaveNamedScreenshot(hWnd, name).empty()) << "screenshot " << name;
-        }
-    }
-
-    void QuitAndExpectExit()
-    {
-        ClickButton(m_main, kv::kQuit);
-        DWORD code = 1;
-        ASSERT_TRUE(m_program.WaitExit(10000, &code)) << "the program did not end";
-        EXPECT_EQ(code, 0u);
-    }
-
-    Program m_program;
-    HWND m_main = nullptr;
-    HWND m_toolbar = nullptr;
+    HANDLE Process() const { return m_session.program.Handle(); }
 };
 
 // A failed run as the user sees it: the message, then the window closes by
@@ -377,13 +281,13 @@ TEST_F(Soak, ManyRunsAlternatingDrivesWithPrintLeakNothing)
         }
         ResponseTime(m_main);
         if (run == 1)
-            first = UsageOf(m_program.Handle());
+            first = UsageOf(Process());
         if (run == 10)
-            afterPrint = UsageOf(m_program.Handle());
+            afterPrint = UsageOf(Process());
         if (run % 10 == 0)
-            std::printf("after run %3d: %s\n", run, Describe(UsageOf(m_program.Handle())).c_str());
+            std::printf("after run %3d: %s\n", run, Describe(UsageOf(Process())).c_str());
     }
-    const Usage last = UsageOf(m_program.Handle());
+    const Usage last = UsageOf(Process());
     std::printf("soak: %d runs (D: %d pass(es), E: %d), %d prints, %.1f s\n", runs, passesD, passesE, prints,
                 (::GetTickCount() - start) / 1000.0);
     std::printf("after run   1: %s\n", Describe(first).c_str());
@@ -403,7 +307,7 @@ TEST_F(Soak, ManyRunsAlternatingDrivesWithPrintLeakNothing)
         EXPECT_LE(last.probedHandles, afterPrint.probedHandles + 4) << "handles grew after the first print";
         EXPECT_LE(PrivateBytes(last), PrivateBytes(afterPrint) + 1024 * 1024) << "private bytes grew after the first print";
     }
-    QuitAndExpectExit();
+    ExpectQuitsWith(0);
 }
 
 // ---------------------------------------------------------------------------
@@ -437,9 +341,7 @@ TEST_F(BadDisc, LargestFileRenamedWhileTheWarningHoldsTheRunReportsAChangedDisc)
     ExpectCompleteRun('D', "sample disc");
     ASSERT_TRUE(PrintEnabled());
 
-    ASSERT_TRUE(SelectDrive(m_main, kv::kDriveCombo, 'E'));
-    PostCommand(m_main, kv::kRun);
-    HWND results = WaitForWindow(Pid(), kv::kResultsCaption);
+    HWND results = Run('E');
     ASSERT_NE(results, nullptr);
     MessageBoxInfo warning;
     ASSERT_TRUE(WaitForMessageBox(Pid(), "Warning", &warning));
@@ -496,10 +398,9 @@ TEST_F(BadDisc, TreeOf120LevelsEndsCleanly)
 {
     if (!IsCdrom('O'))
         GTEST_SKIP() << "drive O: is not set up";
-    Outcome out = RunDisc('O', 1);
+    Outcome out = RunDisc('O', 1, "hard_deep");
     std::printf("120 levels: %s; file \"%s\"; message \"%s\"\n", out.complete ? "complete" : "failed",
                 out.file.c_str(), out.text.c_str());
-    Shot(out.results && ::IsWindow(out.results) ? out.results : m_main, "hard_deep");
     if (out.complete) {
         EXPECT_EQ(out.rows.size(), static_cast<size_t>(kRowsPerPass)) << Dump(out.rows);
         EXPECT_EQ(out.file, "DEEPEST.DAT");
@@ -533,7 +434,7 @@ TEST_F(BadDisc, OddNamesRunNormally)
 {
     if (!IsCdrom('N'))
         GTEST_SKIP() << "drive N: is not set up";
-    Outcome out = RunDisc('N', 1);
+    Outcome out = RunDisc('N', 1, "hard_odd_names");
     std::printf("odd names: file shown as \"%s\"\n", out.file.c_str());
     ASSERT_TRUE(out.complete) << out.caption << " " << out.text << "\n" << Dump(out.rows);
     EXPECT_EQ(out.rows.size(), static_cast<size_t>(kRowsPerPass)) << Dump(out.rows);
@@ -541,7 +442,6 @@ TEST_F(BadDisc, OddNamesRunNormally)
     // The largest file's name holds a letter the ANSI code page lacks: it is read through its short name.
     EXPECT_FALSE(out.file.empty());
     EXPECT_EQ(out.file.find('?'), std::string::npos) << out.file;
-    Shot(out.results, "hard_odd_names");
     Dismiss(out);
     EXPECT_TRUE(PrintEnabled());
 }
@@ -561,11 +461,10 @@ TEST_F(BadDisc, LabelOf32CharactersIsShownWhole)
 {
     if (!IsCdrom('S'))
         GTEST_SKIP() << "drive S: is not set up";
-    Outcome out = RunDisc('S', 1);
+    Outcome out = RunDisc('S', 1, "hard_long_label");
     ASSERT_TRUE(out.complete) << out.caption << " " << out.text << "\n" << Dump(out.rows);
     EXPECT_EQ(out.label, "KORVANE LONG VOLUME LABEL 32CHRS");
     EXPECT_EQ(out.file, "LABELED.DAT");
-    Shot(out.results, "hard_long_label");
     Dismiss(out);
 }
 
@@ -582,13 +481,13 @@ TEST_F(BadDisc, AwkwardDiscsLeakNoHandles)
             EXPECT_TRUE(out.complete || out.closed) << drive << ": " << out.text << "\n" << Dump(out.rows);
             Dismiss(out);
         }
-        ResponseTime(m_main);
-        Pause(200);
+        // Behind everything the runs queued: the last run's windows are gone and its handles closed.
+        ASSERT_TRUE(m_session.Marker());
     };
     round();
-    const Usage before = UsageOf(m_program.Handle());
+    const Usage before = UsageOf(Process());
     round();
-    const Usage after = UsageOf(m_program.Handle());
+    const Usage after = UsageOf(Process());
     std::printf("awkward discs: after round 1: %s\n               after round 2: %s\n", Describe(before).c_str(),
                 Describe(after).c_str());
     EXPECT_LE(after.probedHandles, before.probedHandles + 2);
@@ -596,7 +495,7 @@ TEST_F(BadDisc, AwkwardDiscsLeakNoHandles)
     EXPECT_LE(after.user, before.user + 2);
     EXPECT_LE(after.gdi, before.gdi + 2);
     EXPECT_LE(after.windows, before.windows);
-    QuitAndExpectExit();
+    ExpectQuitsWith(0);
 }
 
 // ---------------------------------------------------------------------------
@@ -608,9 +507,7 @@ TEST_F(Responsive, WindowsAnswerWithin200msDuringAWalkOf50000Files)
 {
     if (!IsCdrom('Q'))
         GTEST_SKIP() << "drive Q: is not set up";
-    ASSERT_TRUE(SelectDrive(m_main, kv::kDriveCombo, 'Q'));
-    PostCommand(m_main, kv::kRun);
-    HWND results = WaitForWindow(Pid(), kv::kResultsCaption);
+    HWND results = Run('Q');
     ASSERT_NE(results, nullptr);
     HWND list = ::GetDlgItem(results, kv::kResultList);
     int worstMain = 0, worstResults = 0, samples = 0, walkSamples = 0;
@@ -635,7 +532,7 @@ TEST_F(Responsive, WindowsAnswerWithin200msDuringAWalkOf50000Files)
         if (walkRow.size() >= 3 && !walkRow[2].empty() && !walking)
             break;
         ASSERT_LT(::GetTickCount() - start, 120000u) << "the walk did not end";
-        Pause(50);
+        ::Sleep(50);
     }
     std::printf("walk of 50,000 files: %d samples (%d during the walk window), worst main %d ms, worst results %d ms, "
                 "walk row \"%s\"\n",
@@ -666,7 +563,9 @@ TEST_F(Responsive, FiftyRunCommandsInABurstStartOneRun)
         state = kv::WaitForRunEnd(Pid(), results, &rows, passes, 100);
     } while (state == kv::RunState::TimedOut && rows.size() < static_cast<size_t>(kRowsPerPass * passes) + 1);
     ASSERT_EQ(state, kv::RunState::Done) << Dump(rows);
-    Pause(500);  // anything queued behind the first command has had its turn
+    // Every queued Run has had its turn, and the run has ended.
+    ASSERT_TRUE(m_session.Marker());
+    ASSERT_TRUE(WaitForRunWorkerEnd(Pid()));
     rows = ListRows(::GetDlgItem(results, kv::kResultList));
     EXPECT_EQ(rows.size(), static_cast<size_t>(kRowsPerPass * passes)) << Dump(rows);
     EXPECT_EQ(kv::PassHeaders(rows), passes);
@@ -675,29 +574,27 @@ TEST_F(Responsive, FiftyRunCommandsInABurstStartOneRun)
     EXPECT_TRUE(FindMessageBoxes(Pid()).empty());
     ClickButton(results, IDOK);
     ASSERT_TRUE(WaitForWindowGone(results));
-    Pause(500);
+    ASSERT_TRUE(m_session.Marker());
     EXPECT_EQ(CountResultsWindows(Pid()), 0) << "a queued Run started a second run";
 }
 
 TEST_F(Responsive, QuitDuringARunEndsTheProgramAndGivesTheCacheFlagsBack)
 {
     DWORD before = 0;
-    const bool driver = DriveFlags('D', &before);
-    ASSERT_TRUE(SelectDrive(m_main, kv::kDriveCombo, 'D'));
-    PostCommand(m_main, kv::kRun);
-    HWND results = WaitForWindow(Pid(), kv::kResultsCaption);
+    const bool driver = CacheFlags('D', &before);
+    HWND results = Run('D');
     ASSERT_NE(results, nullptr);
     HWND list = ::GetDlgItem(results, kv::kResultList);
     // Into the read tests of the first pass.
     const DWORD start = ::GetTickCount();
     while (ListRowCount(list) < 3 && ::GetTickCount() - start < 20000)
-        Pause(5);
+        ::Sleep(5);
     ASSERT_GE(ListRowCount(list), 3);
     ClickButton(m_main, kv::kQuit);
     ASSERT_TRUE(WaitForWindowGone(results, 10000)) << "the run's window did not close after Quit";
     const DWORD closed = ::GetTickCount();
     DWORD code = 1;
-    ASSERT_TRUE(m_program.WaitExit(2000, &code)) << "the program still ran 2 s after the run's window closed";
+    ASSERT_TRUE(m_session.program.WaitExit(10000, &code)) << "the program still ran 10 s after the run's window closed";
     std::printf("Quit during a run: exit %lu ms after the run's window closed\n",
                 static_cast<unsigned long>(::GetTickCount() - closed));
     EXPECT_EQ(code, 0u);
@@ -706,7 +603,7 @@ TEST_F(Responsive, QuitDuringARunEndsTheProgramAndGivesTheCacheFlagsBack)
         return;
     }
     DWORD after = 0;
-    ASSERT_TRUE(DriveFlags('D', &after));
+    ASSERT_TRUE(CacheFlags('D', &after));
     std::printf("cache flags of D: %08lX before, %08lX after\n", static_cast<unsigned long>(before),
                 static_cast<unsigned long>(after));
     EXPECT_EQ(after, before);
@@ -722,22 +619,19 @@ TEST_F(Responsive, PrintAndTheAboutBoxDuringARunDoNotDisturbIt)
     ASSERT_TRUE(PrintEnabled());
     ::DeleteFileA(printFile.c_str());
 
-    ASSERT_TRUE(SelectDrive(m_main, kv::kDriveCombo, 'D'));
-    PostCommand(m_main, kv::kRun);
-    HWND results = WaitForWindow(Pid(), kv::kResultsCaption);
+    HWND results = Run('D');
     ASSERT_NE(results, nullptr);
     PostCommand(m_main, kv::kPrint);
     ::PostMessageA(m_main, WM_SYSCOMMAND, kAboutCommand, 0);
     HWND about = WaitForWindow(Pid(), "About Korvane");
     ASSERT_NE(about, nullptr) << "the about box did not open during the run";
     Shot(nullptr, "hard_about_during_run");
-    Pause(300);
     ClickButton(about, IDOK);
     EXPECT_TRUE(WaitForWindowGone(about));
 
     Rows rows;
     ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows, passes), kv::RunState::Done) << Dump(rows);
-    Pause(300);
+    ASSERT_TRUE(WaitForRunWorkerEnd(Pid()));
     rows = ListRows(::GetDlgItem(results, kv::kResultList));
     EXPECT_EQ(rows.size(), static_cast<size_t>(kRowsPerPass * passes)) << Dump(rows);
     EXPECT_TRUE(WaitForPrintJob(printFile, 20000)) << "Print during the run printed nothing";
@@ -745,7 +639,7 @@ TEST_F(Responsive, PrintAndTheAboutBoxDuringARunDoNotDisturbIt)
     ClickButton(results, IDOK);
     ASSERT_TRUE(WaitForWindowGone(results));
     EXPECT_TRUE(PrintEnabled());
-    QuitAndExpectExit();
+    ExpectQuitsWith(0);
 }
 
 // ---------------------------------------------------------------------------
@@ -771,17 +665,16 @@ TEST_F(Dist, UnpackedProgramRunsASmallDisc)
     // The process runs the unpacked copy, not the build's.
     char path[MAX_PATH] = "";
     DWORD size = MAX_PATH;
-    ASSERT_TRUE(::QueryFullProcessImageNameA(m_program.Handle(), 0, path, &size));
+    ASSERT_TRUE(::QueryFullProcessImageNameA(Process(), 0, path, &size));
     EXPECT_EQ(_stricmp(path, (m_dir + "KORVANE.EXE").c_str()), 0) << path;
-    Outcome out = RunDisc('E', PassesOf('E'));
+    Outcome out = RunDisc('E', PassesOf('E'), "hard_dist_run");
     ASSERT_TRUE(out.complete) << out.caption << " " << out.text << "\n" << Dump(out.rows);
     EXPECT_EQ(out.fewFilesWarnings, 1);
     EXPECT_EQ(out.label, "SMALLDISC");
     EXPECT_EQ(out.file, "BIGFILE.BIN");
-    Shot(out.results, "hard_dist_run");
     Dismiss(out);
     EXPECT_TRUE(PrintEnabled());
-    QuitAndExpectExit();
+    ExpectQuitsWith(0);
 }
 
 }  // namespace

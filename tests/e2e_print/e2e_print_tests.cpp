@@ -1,6 +1,6 @@
 // Print Results after a real run of KORVANE.EXE on E: (SMALLDISC), pressed from outside.
 #include "tests/printing/printhelpers.h"
-#include "uidriver.h"
+#include "korvanetest.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
@@ -22,47 +22,27 @@ int Count(const std::vector<std::string>& texts, const std::string& text)
     return static_cast<int>(std::count(texts.begin(), texts.end(), text));
 }
 
-TEST(EndToEndPrint, PrintAfterARunOnSmallDiscGivesOnePageWithItsTimes)
+using EndToEndPrint = KorvaneTest;
+
+TEST_F(EndToEndPrint, PrintAfterARunOnSmallDiscGivesOnePageWithItsTimes)
 {
     const std::string printFile = PrintFilePath();
     if (printFile.empty())
         GTEST_SKIP() << "no test printer (KORVANE_PRINT_FILE unset)";
-    Program program;
-    std::string error;
-    ASSERT_TRUE(program.Start(ModuleDirectory() + "KORVANE.EXE", &error)) << error;
-    HWND main = WaitForWindow(program.Pid(), kv::kMainCaption, 30000);
-    ASSERT_TRUE(main);
-    ASSERT_TRUE(SelectDrive(main, kv::kDriveCombo, 'E'));
-    ASSERT_TRUE(PostCommand(main, kv::kRun));
-
-    // SMALLDISC has few files: its warning is answered and the run goes on.
-    HWND results = nullptr;
-    Rows rows;
-    const DWORD start = ::GetTickCount();
-    while (!results && ::GetTickCount() - start < kWindowTimeout) {
-        for (const MessageBoxInfo& box : FindMessageBoxes(program.Pid()))
-            AnswerMessageBox(box, IDOK);
-        results = FindTopWindow(program.Pid(), kv::kResultsCaption);
-        Pause(20);
-    }
+    HWND results = Run('E');
     ASSERT_TRUE(results) << "the results window did not open";
-    for (;;) {
-        const kv::RunState state = kv::WaitForRunEnd(program.Pid(), results, &rows);
-        if (state == kv::RunState::Done)
-            break;
-        ASSERT_EQ(state, kv::RunState::MessageBox) << "the run did not end";
-        for (const MessageBoxInfo& box : FindMessageBoxes(program.Pid()))
-            AnswerMessageBox(box, IDOK);
-    }
+    // SMALLDISC has few files: its warning is answered and the run goes on.
+    ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kv::kFewFilesText), IDOK));
+    Rows rows;
+    ASSERT_EQ(kv::WaitForRunEnd(Pid(), results, &rows, PassesOf('E')), kv::RunState::Done) << Dump(rows);
     const int passes = kv::PassHeaders(rows);
     ASSERT_GE(passes, 1);
     ClickButton(results, IDOK);
     ASSERT_TRUE(WaitForWindowGone(results));
-    Pause(100);
-    ASSERT_TRUE(ToolbarButtonEnabled(FindToolbar(main), kv::kPrint));
+    ASSERT_TRUE(PrintEnabled());
 
     ::DeleteFileA(printFile.c_str());
-    ASSERT_TRUE(PostCommand(main, kv::kPrint));
+    ASSERT_TRUE(PostCommand(m_main, kv::kPrint));
     const std::string job = WaitForJob(printFile, 15000);
     ASSERT_FALSE(job.empty()) << "nothing printed";
     const std::string shots = ScreensDirectory();
@@ -90,10 +70,7 @@ TEST(EndToEndPrint, PrintAfterARunOnSmallDiscGivesOnePageWithItsTimes)
     EXPECT_EQ(printed, listed);
     EXPECT_EQ(printed.size(), static_cast<size_t>(8 * passes));
 
-    ClickButton(main, kv::kQuit);
-    DWORD code = 1;
-    EXPECT_TRUE(program.WaitExit(10000, &code));
-    EXPECT_EQ(code, 0u);
+    ExpectQuitsWith(0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Helpers of the printing tests: printer DCs, metafile records, PostScript text.
 #include "printhelpers.h"
+#include "uidriver.h"
 #include "engine/benchengine.h"
 #include "framework/dc.h"
 #include <winspool.h>
@@ -142,11 +143,7 @@ std::string PrintFilePath()
     const char* unix = std::getenv("KORVANE_PRINT_FILE");
     if (!unix || !*unix)
         return "";
-    std::string path = std::string("Z:") + unix;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return uidriver::ToWindowsPath(unix);
 }
 
 std::string WaitForJob(const std::string& path, DWORD timeoutMs)

@@ -147,7 +147,10 @@ TEST_F(MainDlgTest, StopDuringTheWalkDisablesPrintAndRestoresTheFlags)
         if (p == "D:\\DIR5\\*.*" && !pressed) {
             pressed = true;
             Engine().m_resultsDlg.PostMessage(WM_COMMAND, IDOK, 0);
-            ::Sleep(100);  // let the user-interface thread take the press
+            // The walk goes on once the user-interface thread has taken the press.
+            const DWORD start = ::GetTickCount();
+            while (Engine().m_resultsDlg.m_stopRequested == 0 && ::GetTickCount() - start < 5000)
+                ::Sleep(1);
         }
     };
     dlg->OnRun();

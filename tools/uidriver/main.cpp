@@ -98,7 +98,7 @@ int Demo(const std::string& exe, const std::string& shots, char drive)
             return Fail("the results window did not open");
         HandleBoxes(program.Pid(), &failed);
         results = FindTopWindow(program.Pid(), kv::kResultsCaption);
-        Pause(20);
+        ::Sleep(20);
     }
     for (;;) {
         kv::RunState state = kv::WaitForRunEnd(program.Pid(), results, &rows, 0, kRunTimeout - (::GetTickCount() - start));
@@ -127,7 +127,7 @@ int Demo(const std::string& exe, const std::string& shots, char drive)
     ClickButton(results, IDOK);
     if (!WaitForWindowGone(results))
         return Fail("the results window did not close after OK");
-    Pause(100);
+    ResponseTime(main);  // the toolbar is set once the run command has returned
     std::printf("print enabled: %s\n", ToolbarButtonEnabled(FindToolbar(main), kv::kPrint) ? "yes" : "no");
     ClickButton(main, kv::kQuit);
     DWORD code = 0;

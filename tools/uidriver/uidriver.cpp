@@ -1,6 +1,7 @@
 // UI driver: processes, windows, input, cross-process control reading, message boxes, screenshots.
 #include "uidriver.h"
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -257,6 +258,44 @@ int ResponseTime(HWND hWnd, DWORD timeoutMs)
 
 void Pause(DWORD ms) { ::Sleep(ms); }
 
+bool PaintNow(HWND hWnd)
+{
+    // RDW_UPDATENOW sends WM_PAINT, so the program has drawn when this returns.
+    return ::RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+DWORD RunWorkerThread(DWORD pid)
+{
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD found = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more && !found; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != pid)
+            continue;
+        if (HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)) {
+            if (::GetThreadPriority(thread) == THREAD_PRIORITY_TIME_CRITICAL)
+                found = entry.th32ThreadID;
+            ::CloseHandle(thread);
+        }
+    }
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+bool WaitForRunWorkerEnd(DWORD pid, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (RunWorkerThread(pid)) {
+        if (::GetTickCount() - start >= timeoutMs)
+            return false;
+        ::Sleep(kPollMs);
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Input
 
@@ -387,6 +426,14 @@ std::string JoinRow(const std::vector<std::string>& row)
     for (size_t i = 0; i < row.size(); ++i)
         line += (i ? " | " : "") + row[i];
     return line;
+}
+
+std::string Dump(const Rows& rows)
+{
+    std::string text;
+    for (const auto& row : rows)
+        text += JoinRow(row) + "\n";
+    return text;
 }
 
 HWND FindToolbar(HWND parent)
@@ -693,6 +740,77 @@ std::string SaveNamedScreenshot(HWND hWnd, const std::string& name)
 }
 
 // ---------------------------------------------------------------------------
+// The cache device: drive list 11, drive state 8 (the flags word at offset 16), set flags 9
+
+namespace {
+HANDLE OpenCacheDevice()
+{
+    return ::CreateFileA("\\\\.\\KELDR", 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+std::string DriveList(HANDLE device)
+{
+    BYTE drives[33] = {};
+    DWORD count = 0;
+    std::string letters;
+    if (::DeviceIoControl(device, 11, nullptr, 0, drives, sizeof drives, &count, nullptr))
+        for (DWORD i = 0; i < count && i < sizeof drives; ++i)
+            letters += static_cast<char>('A' + drives[i]);
+    return letters;
+}
+}  // namespace
+
+std::string CacheDrives()
+{
+    HANDLE device = OpenCacheDevice();
+    if (device == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string letters = DriveList(device);
+    ::CloseHandle(device);
+    return letters;
+}
+
+bool CacheFlags(char letter, DWORD* flags)
+{
+    HANDLE device = OpenCacheDevice();
+    if (device == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = false;
+    LONG number = std::toupper(static_cast<unsigned char>(letter)) - 'A';
+    BYTE state[24] = {};
+    DWORD got = 0;
+    if (DriveList(device).find(static_cast<char>('A' + number)) != std::string::npos &&
+        ::DeviceIoControl(device, 8, &number, sizeof number, state, sizeof state, &got, nullptr) && got == sizeof state) {
+        std::memcpy(flags, state + 16, sizeof *flags);
+        ok = true;
+    }
+    ::CloseHandle(device);
+    return ok;
+}
+
+int PassesOf(char letter)
+{
+    return CacheDrives().find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))) == std::string::npos ? 1 : 2;
+}
+
+bool ResetCacheFlags()
+{
+    HANDLE device = OpenCacheDevice();
+    if (device == INVALID_HANDLE_VALUE)
+        return true;
+    const char* text = std::getenv("KORVANE_DRIVER_FLAGS");
+    const LONG flags = static_cast<LONG>(text && *text ? std::strtoul(text, nullptr, 0) : 5);
+    bool ok = true;
+    DWORD got = 0;
+    for (char letter : DriveList(device)) {
+        LONG request[2] = {letter - 'A', flags};
+        ok = ::DeviceIoControl(device, 9, request, sizeof request, nullptr, 0, &got, nullptr) && ok;
+    }
+    ::CloseHandle(device);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
 // The program's windows
 
 namespace korvane {
@@ -745,6 +863,56 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses, 
             return RunState::TimedOut;
         ::Sleep(kPollMs);
     }
+}
+
+bool Session::Start(const std::string& exe, std::string* error)
+{
+    if (!ResetCacheFlags()) {
+        *error = "the cache device did not take its configured flags";
+        return false;
+    }
+    if (!program.Start(exe, error))
+        return false;
+    main = WaitForWindow(Pid(), kMainCaption, 30000);
+    toolbar = main ? FindToolbar(main) : nullptr;
+    if (!toolbar)
+        *error = main ? "the main dialog has no toolbar" : "the main dialog did not open";
+    return toolbar != nullptr;
+}
+
+void Session::End()
+{
+    if (!program.Running())
+        return;
+    program.Kill();
+    ResetCacheFlags();
+}
+
+bool Session::Marker() const
+{
+    const int kAboutCommand = 16;  // the system menu's About entry
+    if (!::PostMessageA(main, WM_SYSCOMMAND, kAboutCommand, 0))
+        return false;
+    HWND about = WaitForWindow(Pid(), "About Korvane");
+    return about && ClickButton(about, IDOK) && WaitForWindowGone(about);
+}
+
+bool Session::PrintEnabled() const
+{
+    Sync();
+    return ToolbarButtonEnabled(toolbar, kPrint);
+}
+
+HWND Session::Run(char drive) const
+{
+    if (!SelectDrive(main, kDriveCombo, drive) || !PostCommand(main, kRun))
+        return nullptr;
+    return WaitForWindow(Pid(), kResultsCaption);
+}
+
+bool Session::Quit(DWORD* code)
+{
+    return ClickButton(main, kQuit) && program.WaitExit(10000, code);
 }
 }  // namespace korvane
 

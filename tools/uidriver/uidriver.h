@@ -61,8 +61,14 @@ std::string ClassName(HWND hWnd);
 std::string DlgItemText(HWND hDlg, int id);
 // Milliseconds until hWnd answered WM_NULL, or -1 when it did not within timeoutMs.
 int ResponseTime(HWND hWnd, DWORD timeoutMs = 5000);
-// Sleeps while letting the clock run; polls are 20 ms apart.
+// Sleeps while letting the clock run (for tools; a test waits for the thing instead).
 void Pause(DWORD ms);
+// Repaints hWnd and its children now, through the program's own thread: a picture taken after it shows them drawn.
+bool PaintNow(HWND hWnd);
+// The program's run worker: its one thread at time-critical priority; 0 when no run is under way.
+DWORD RunWorkerThread(DWORD pid);
+// Waits until the run worker has ended: the run writes no more rows.
+bool WaitForRunWorkerEnd(DWORD pid, DWORD timeoutMs = kRunTimeout);
 
 // ---------------------------------------------------------------------------
 // Input
@@ -91,6 +97,8 @@ std::vector<std::string> ListColumns(HWND list);
 int ListRowCount(HWND list);
 // A row as its columns joined by " | ".
 std::string JoinRow(const std::vector<std::string>& row);
+// Every row on a line of its own, for failure messages.
+std::string Dump(const Rows& rows);
 
 // The toolbar child of a window, and the state of one of its buttons.
 HWND FindToolbar(HWND parent);
@@ -136,6 +144,18 @@ std::string ToWindowsPath(const std::string& path);
 std::string SaveNamedScreenshot(HWND hWnd, const std::string& name);
 
 // ---------------------------------------------------------------------------
+// The cache device \\.\KELDR, asked directly
+
+// Letters of the drives it handles, in its order; "" without the device.
+std::string CacheDrives();
+// A handled drive's flags word; false without the device or for a drive it does not handle.
+bool CacheFlags(char letter, DWORD* flags);
+// Passes a run of the drive has: two when the cache device handles it, one otherwise.
+int PassesOf(char letter);
+// Puts every handled drive's word at the set-up's KORVANE_DRIVER_FLAGS (default 5); true without the device.
+bool ResetCacheFlags();
+
+// ---------------------------------------------------------------------------
 // The program's windows
 
 namespace korvane {
@@ -176,6 +196,31 @@ enum class RunState { Done, MessageBox, Closed, TimedOut };
 // early when a message box of pid opens or the results window closes. *rows
 // gets the list as last read.
 RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses = 0, DWORD timeoutMs = kRunTimeout);
+
+// KORVANE.EXE for one test. Start() sets the cache device to its configured words first, so no earlier
+// test's leftovers count; End() ends a program still running and sets the words again, since a killed
+// run leaves its pass's word behind.
+class Session {
+public:
+    ~Session() { End(); }
+    // Starts exe and waits for the main dialog and its toolbar; false with *error set.
+    bool Start(const std::string& exe, std::string* error);
+    void End();
+    DWORD Pid() const { return program.Pid(); }
+    // A round trip through the main dialog's queue: what it was doing when asked is done.
+    void Sync() const { ResponseTime(main); }
+    // A command posted behind everything queued so far, answered: the About box opened and closed.
+    bool Marker() const;
+    bool PrintEnabled() const;
+    // Picks the drive and presses Run; the results window, or nullptr.
+    HWND Run(char drive) const;
+    // Quit; true when the program ended with *code set.
+    bool Quit(DWORD* code);
+
+    Program program;
+    HWND main = nullptr;
+    HWND toolbar = nullptr;
+};
 }  // namespace korvane
 
 }  // namespace uidriver
