@@ -257,21 +257,34 @@ TEST_F(Korvane, EscAndCloseBoxDismissResultsLikeOk)
 
 // OK in the middle of the walk stops the run. The walk it cut short holds few
 // files but says nothing about the disc, so no warning comes. The walk is held
-// while the press is taken, so that the stop falls into it every time.
+// while the press is taken, so that the stop falls into it every time. Holding
+// a thread may catch it inside one of Wine's locks, which the press then waits
+// for: such a try, or one where the walk ended before it was held, starts the
+// program again.
 TEST_F(Korvane, OkDuringTheWalkEndsTheRunWithoutAWarning)
 {
-    HWND results = Run('D');
-    ASSERT_NE(results, nullptr);
-    ASSERT_NE(WaitForWindow(Pid(), kv::kWalkCaptionPrefix, kWindowTimeout, true), nullptr) << "no walk window";
-    HANDLE worker = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, RunWorkerThread(Pid()));
-    ASSERT_NE(worker, nullptr) << "no run worker";
-    ::SuspendThread(worker);
-    const LRESULT taken = ::SendMessageTimeoutA(results, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                                                reinterpret_cast<LPARAM>(::GetDlgItem(results, IDOK)),
-                                                SMTO_ABORTIFHUNG, 5000, nullptr);
-    ::ResumeThread(worker);
-    ::CloseHandle(worker);
-    ASSERT_NE(taken, 0) << "the results window did not take OK";
+    HWND results = nullptr;
+    bool taken = false;
+    for (int attempt = 0; attempt < 5 && !taken; ++attempt) {
+        if (attempt > 0) {
+            m_session.End();
+            StartProgram(uidriver::ModuleDirectory() + "KORVANE.EXE");
+        }
+        results = Run('D');
+        ASSERT_NE(results, nullptr);
+        HWND walk = WaitForWindow(Pid(), kv::kWalkCaptionPrefix, kWindowTimeout, true);
+        ASSERT_NE(walk, nullptr) << "no walk window";
+        HANDLE worker = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, RunWorkerThread(Pid()));
+        ASSERT_NE(worker, nullptr) << "no run worker";
+        ::SuspendThread(worker);
+        if (::IsWindow(walk) && ::IsWindowVisible(walk))
+            taken = ::SendMessageTimeoutA(results, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                          reinterpret_cast<LPARAM>(::GetDlgItem(results, IDOK)),
+                                          SMTO_ABORTIFHUNG, 2000, nullptr) != 0;
+        ::ResumeThread(worker);
+        ::CloseHandle(worker);
+    }
+    ASSERT_TRUE(taken) << "the results window never took OK during the walk";
     Rows rows;
     const kv::RunState state = kv::WaitForRunEnd(Pid(), results, &rows, 2);
     std::vector<MessageBoxInfo> boxes = FindMessageBoxes(Pid());

@@ -87,7 +87,7 @@ class BuiltHelpFileTests(unittest.TestCase):
 
     def test_the_program_messages_are_quoted_exactly(self):
         sources = ""
-        for name in ("engine/benchengine.cpp", "app/maindlg.cpp"):
+        for name in ("engine/messages.cpp", "app/maindlg.cpp"):
             with open(os.path.join(ROOT, name), encoding="utf-8") as f:
                 sources += f.read()
         text = "\n".join(para for page in self.help.pages for para in page.paragraphs)
