@@ -4,7 +4,6 @@
 #include "stopwatch.h"
 #include "styles.h"
 #include <cstdio>
-#include <cstring>
 
 using namespace engine;
 
