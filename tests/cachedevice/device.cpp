@@ -14,8 +14,7 @@ std::string HandledDrives()
 
 uint32_t ConfiguredFlags()
 {
-    const char* text = std::getenv("KORVANE_DRIVER_FLAGS");
-    return text && *text ? static_cast<uint32_t>(std::strtoul(text, nullptr, 0)) : 0x00000005u;
+    return uidriver::ConfiguredCacheFlags();
 }
 
 RawDevice::RawDevice()
@@ -63,13 +62,10 @@ bool RawDevice::WriteFlags(int drive, uint32_t flags)
     return Control(9, request, sizeof request, nullptr, 0, &got) != FALSE;
 }
 
+// The device must be there: these suites test it.
 static bool SetConfiguredFlags()
 {
-    RawDevice device;
-    bool ok = device.IsOpen();
-    for (char letter : HandledDrives())
-        ok = ok && device.WriteFlags(letter - 'A', ConfiguredFlags());
-    return ok;
+    return RawDevice().IsOpen() && uidriver::ResetCacheFlags();
 }
 
 FlagsRestorer::FlagsRestorer() : valid(SetConfiguredFlags()) {}

@@ -793,13 +793,18 @@ int PassesOf(char letter)
     return CacheDrives().find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))) == std::string::npos ? 1 : 2;
 }
 
+DWORD ConfiguredCacheFlags()
+{
+    const char* text = std::getenv("KORVANE_DRIVER_FLAGS");
+    return text && *text ? static_cast<DWORD>(std::strtoul(text, nullptr, 0)) : 5;
+}
+
 bool ResetCacheFlags()
 {
     HANDLE device = OpenCacheDevice();
     if (device == INVALID_HANDLE_VALUE)
         return true;
-    const char* text = std::getenv("KORVANE_DRIVER_FLAGS");
-    const LONG flags = static_cast<LONG>(text && *text ? std::strtoul(text, nullptr, 0) : 5);
+    const LONG flags = static_cast<LONG>(ConfiguredCacheFlags());
     bool ok = true;
     DWORD got = 0;
     for (char letter : DriveList(device)) {

@@ -152,7 +152,9 @@ std::string CacheDrives();
 bool CacheFlags(char letter, DWORD* flags);
 // Passes a run of the drive has: two when the cache device handles it, one otherwise.
 int PassesOf(char letter);
-// Puts every handled drive's word at the set-up's KORVANE_DRIVER_FLAGS (default 5); true without the device.
+// The flags word the set-up gives every handled drive: KORVANE_DRIVER_FLAGS, 5 by default.
+DWORD ConfiguredCacheFlags();
+// Puts every handled drive's word at ConfiguredCacheFlags(); true without the device.
 bool ResetCacheFlags();
 
 // ---------------------------------------------------------------------------
