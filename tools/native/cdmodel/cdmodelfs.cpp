@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -56,6 +57,7 @@ struct State {
     std::string presetName;
     std::string flagsPath;
     uint32_t flags = 0;
+    int flagsWatch = -1;   // inotify on the flags file's folder, or -1
     FILE* log = nullptr;
     timespec epoch {};
     double busyUntil = -1e18;   // modelled time (us since epoch) the drive finished its last request
@@ -98,15 +100,16 @@ void SleepUntil(double us) {
 }
 
 // The cache driver's stand-in rewrites this file whenever the drive's flags word
-// is set. Read on every request: a stat-based check would miss two writes within
-// one timestamp tick. Missing file: cache off; a torn or malformed file keeps the
+// is set. A stat-based check would miss two writes within one timestamp tick, so
+// the file is read again after every change that inotify reports in its folder
+// (one non-blocking read a request while nothing changes), or, without inotify,
+// on every request. Missing file: cache off; a torn or malformed file keeps the
 // last good word.
-bool CacheEnabled() {
-    if (g.flagsPath.empty()) return false;
+void ReadFlagsFile() {
     int fd = open(g.flagsPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         g.flags = 0;
-        return false;
+        return;
     }
     char buf[32];
     ssize_t n = read(fd, buf, sizeof buf - 1);
@@ -118,6 +121,43 @@ bool CacheEnabled() {
         const char* rest = buf + 8;
         ok = ok && (std::strcmp(rest, "") == 0 || std::strcmp(rest, "\n") == 0 || std::strcmp(rest, "\r\n") == 0);
         if (ok) g.flags = static_cast<uint32_t>(std::strtoul(std::string(buf, 8).c_str(), nullptr, 16));
+    }
+}
+
+// Starts watching the flags file's folder; false leaves the per-request reads.
+bool WatchFlagsFolder() {
+    std::string dir = g.flagsPath.substr(0, g.flagsPath.find_last_of('/') + 1);
+    if (dir.empty()) dir = ".";
+    g.flagsWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (g.flagsWatch < 0) return false;
+    const uint32_t changes = IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE |
+                             IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+    if (inotify_add_watch(g.flagsWatch, dir.c_str(), changes) < 0) {
+        close(g.flagsWatch);
+        g.flagsWatch = -1;
+        return false;
+    }
+    return true;
+}
+
+bool CacheEnabled() {
+    if (g.flagsPath.empty()) return false;
+    if (g.flagsWatch < 0) {
+        ReadFlagsFile();
+    } else {
+        alignas(inotify_event) char events[4096];
+        bool changed = false, lost = false;
+        ssize_t n;
+        while ((n = read(g.flagsWatch, events, sizeof events)) > 0) {
+            changed = true;
+            for (char* p = events; p < events + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+                lost = lost || (reinterpret_cast<inotify_event*>(p)->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_Q_OVERFLOW));
+        }
+        if (lost) {   // the folder went away: back to reading on every request
+            close(g.flagsWatch);
+            g.flagsWatch = -1;
+        }
+        if (changed) ReadFlagsFile();
     }
     return (g.flags & kCacheFlagEnabled) != 0;
 }
@@ -461,6 +501,11 @@ int main(int argc, char** argv) {
     }
     if (g.skipped) std::fprintf(stderr, "cdmodelfs: %d entries of %s left out (not files or directories, or unreadable)\n",
                                 g.skipped, g.sourceRoot.c_str());
+    if (!g.flagsPath.empty()) {
+        if (!WatchFlagsFolder())
+            std::fprintf(stderr, "cdmodelfs: cannot watch the folder of %s: reading it on every request\n", g.flagsPath.c_str());
+        ReadFlagsFile();
+    }
     clock_gettime(CLOCK_MONOTONIC, &g.epoch);
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     // On a busy machine a normal thread wakes from its sleep milliseconds late;
