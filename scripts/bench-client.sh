@@ -13,7 +13,9 @@ mkdir -p "$KV_BUILD"
 kv_build || exit 1
 trap kv_stop_all EXIT
 trap 'exit 130' INT TERM HUP
+kv_pin_for_timing
 kv_start_display
+kv_keep_cpus_awake
 kv_make_prefix
 for step in 10-discs 15-drivemodel; do
     . "$KV_ROOT/scripts/setup.d/$step.sh" || { kv_log "set-up step failed: $step"; exit 1; }

@@ -8,6 +8,7 @@ mkdir -p "$KV_BUILD"
 kv_build || exit 1
 trap kv_stop_all EXIT
 kv_start_display
+kv_keep_cpus_awake
 [ -d "$WINEPREFIX/drive_c" ] || kv_make_prefix
 kv_start_wineserver
 for arch in $KV_ARCHES; do

@@ -100,16 +100,67 @@ kv_start_driver() {
 
 kv_reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
 
-# A fresh prefix: no crash dialogs, metric-compatible serif font.
+# A fresh prefix, with the settings below.
 kv_make_prefix() {
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1
     kv_start_wineserver
+    kv_prefix_settings
+}
+
+# No crash dialogs, metric-compatible serif font, unmanaged windows, no theme.
+kv_prefix_settings() {
     kv_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
     kv_reg 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif'
     # Without a window manager, managed windows make Wine wait 2 s at every hide.
     kv_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+    # Wine's own theme draws every progress step from its bitmaps: about 0.4 ms
+    # a step inside the timed reads. Windows 98 draws its controls plain.
+    kv_reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0
+}
+
+# Keeps this machine's idle processors polling instead of halting while the
+# calling command runs: a halted virtual processor takes tens of microseconds
+# to wake, and every Wine call and drive model request wakes one or two, which
+# on a drive that answers from its cache in 30 us would be timed as the drive's.
+# The setting lasts while a holder keeps /dev/cpu_dma_latency open; it ends with
+# the calling shell. Without the device (or root), runs go on with a message.
+kv_keep_cpus_awake() {
+    [ -n "${KV_AWAKE_PID:-}" ] && return 0
+    if [ "${KORVANE_CPU_WAKEUP:-}" = off ] || ! [ -w /dev/cpu_dma_latency ]; then
+        kv_log "processors may halt when idle: cache-served times include their wake-up"
+        return 0
+    fi
+    local parent=$$
+    (
+        exec 3>/dev/cpu_dma_latency || exit 1
+        printf '\x00\x00\x00\x00' >&3 || exit 1
+        while kill -0 "$parent" 2>/dev/null; do sleep 1; done
+    ) </dev/null >/dev/null 2>&1 &
+    KV_AWAKE_PID=$!
+    KV_CLEANUP_HOOKS="${KV_CLEANUP_HOOKS:-} kv_let_cpus_halt"
+}
+
+# For the timing commands: this shell, and so Xvfb, the wineserver and every Wine
+# program it starts, on one processor; drive models (kv_mount_drive_model) on
+# another. Each Wine call is a round trip to the wineserver, and on one processor
+# that is a switch rather than a wake-up across processors; the drive model's
+# server, which spins to each reply's time at real-time priority, then never
+# takes the processor that Wine needs. With one processor, nothing changes.
+kv_pin_for_timing() {
+    local cpus
+    cpus=$(python3 -c 'import os; print(" ".join(map(str, sorted(os.sched_getaffinity(0)))))' 2>/dev/null) || return 0
+    set -- $cpus
+    [ $# -ge 2 ] || return 0
+    taskset -pc "${!#}" $$ >/dev/null 2>&1 || return 0
+    KV_MODEL_CPU_PIN="taskset -c $1"
+    kv_log "timing set-up: Wine on processor ${!#}, drive models on processor $1"
+}
+
+kv_let_cpus_halt() {
+    [ -n "${KV_AWAKE_PID:-}" ] && { kill "$KV_AWAKE_PID" 2>/dev/null; wait "$KV_AWAKE_PID" 2>/dev/null; }
+    KV_AWAKE_PID=""
 }
 
 # kv_map_cdrom LETTER DIR [LABEL [DEVICE]]: DIR as the files of CD-ROM drive LETTER.
@@ -156,7 +207,7 @@ kv_mount_drive_model() {
     [ -e /dev/fuse ] && command -v fusermount3 >/dev/null || { kv_log "drive model: no FUSE here"; return 1; }
     if mountpoint -q "$mnt" 2>/dev/null; then fusermount3 -u "$mnt" 2>/dev/null || fusermount3 -uz "$mnt"; fi
     mkdir -p "$mnt" "$(dirname "$log")"
-    "$bin" --preset "$preset" --log "$log" ${flags:+--flags "$flags"} --realtime "$src" "$mnt" -f \
+    ${KV_MODEL_CPU_PIN:-} "$bin" --preset "$preset" --log "$log" ${flags:+--flags "$flags"} --realtime "$src" "$mnt" -f \
         </dev/null >"$log.out" 2>&1 &
     pid=$!
     for i in $(seq 100); do

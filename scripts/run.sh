@@ -96,10 +96,13 @@ if [ -n "${DISPLAY:-}" ]; then
     export KORVANE_USE_DISPLAY=1
     headless=0
 fi
+kv_pin_for_timing
 kv_start_display
+kv_keep_cpus_awake
 if [ -f "$WINEPREFIX/system.reg" ]; then
     kv_log "reusing the Wine prefix $WINEPREFIX"
     kv_start_wineserver
+    kv_prefix_settings
 else
     kv_log "making the Wine prefix $WINEPREFIX"
     kv_make_prefix

@@ -11,6 +11,7 @@ kv_build || exit 1
 
 trap kv_stop_all EXIT
 kv_start_display
+kv_keep_cpus_awake
 kv_make_prefix
 kv_run_setup_steps || exit 1
 kv_restart_wineserver
