@@ -2,20 +2,35 @@
 # The client cost benchmark: one progress step, one path text, one cache-served
 # read through the CD-ROM drive model and one plain read, each timed under Wine
 # side by side in one run (bench/client_bench), against their targets.
-# usage: scripts/bench-client.sh [PRESET]   (default 52x; the cache-hit time is the same in every preset)
+# usage: scripts/bench-client.sh [PRESET] [--compare] [--trace]
+#   PRESET     drive model preset (default 52x; the cache-hit time is the same in every preset)
+#   --compare  first as Wine and the machine come, then with each timing set-up
+#              measure added in turn (polling processors, no theme, Wine on one
+#              processor), and a table of the three figures per step
+#   --trace    then once more with the wineserver's request log and Wine's
+#              window-surface flushes: what one progress step asks of each
 # KORVANE_ARCHES picks the builds (default i686).
 set -uo pipefail
 KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
-export KORVANE_MODEL_PRESET=${1:-52x}
+preset=52x compare=0 trace=0
+for arg in "$@"; do
+    case "$arg" in
+        --compare) compare=1 ;;
+        --trace) trace=1 ;;
+        -*) kv_log "unknown option $arg (known: --compare, --trace)"; exit 2 ;;
+        *) preset=$arg ;;
+    esac
+done
+export KORVANE_MODEL_PRESET=$preset
 kv_install_deps || exit 1
 mkdir -p "$KV_BUILD"
 kv_build || exit 1
 trap kv_stop_all EXIT
 trap 'exit 130' INT TERM HUP
+all_cpus=$(taskset -pc $$ 2>/dev/null | sed 's/.*: *//')
 kv_pin_for_timing
 kv_start_display
-kv_keep_cpus_awake
 kv_make_prefix
 for step in 10-discs 15-drivemodel; do
     . "$KV_ROOT/scripts/setup.d/$step.sh" || { kv_log "set-up step failed: $step"; exit 1; }
@@ -23,12 +38,58 @@ done
 [ -n "${KORVANE_MODEL_LOG:-}" ] || { kv_log "the drive model could not be mounted here"; exit 1; }
 # The cache on for drive M:, as the cache device writes its flags.
 printf '00000004\n' >"${KORVANE_FLAGS_DIR:-$KV_BUILD/cacheflags}/KELDR-M.flags"
-kv_restart_wineserver
 largest=$(cd "$KV_MODEL_SRC" && find . -type f -printf '%s %P\n' | sort -n | tail -1 | cut -d' ' -f2-)
 status=0
-for arch in $KV_ARCHES; do
-    echo "== $arch, drive model preset $KORVANE_MODEL_PRESET, file $largest"
-    wine "$KV_BUILD/$arch/client_bench.exe" "M:\\${largest//\//\\}" "Z:${KV_MODEL_SRC//\//\\}\\${largest//\//\\}" \
-        "Z:${KORVANE_MODEL_LOG//\//\\}" </dev/null 2>&1 | tr -d '\r' || status=1
-done
+summary=""
+
+# One client_bench run per architecture; "$1" names the set-up in the summary.
+bench() {
+    local arch out
+    for arch in $KV_ARCHES; do
+        echo "== $arch, drive model preset $KORVANE_MODEL_PRESET, file $largest${1:+, $1}"
+        out=$(wine "$KV_BUILD/$arch/client_bench.exe" "M:\\${largest//\//\\}" "Z:${KV_MODEL_SRC//\//\\}\\${largest//\//\\}" \
+            "Z:${KORVANE_MODEL_LOG//\//\\}" </dev/null 2>&1 | tr -d '\r') || status=1
+        printf '%s\n' "$out"
+        summary+=$(printf '%-34s %-7s %s' "${1:-this set-up}" "$arch" \
+            "$(for what in 'progress step' 'path text' 'cache-served'; do
+                   printf '%10s ' "$(printf '%s\n' "$out" | sed -n "s/^$what[^:]*: *\([0-9.]*\) us.*/\1/p")"; done)")$'\n'
+    done
+}
+
+theme() { kv_reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d "$1"; }
+
+if [ "$compare" = 1 ]; then
+    [ -n "$all_cpus" ] && taskset -pc "$all_cpus" $$ >/dev/null
+    theme 1
+    kv_restart_wineserver
+    bench "as Wine and the machine come"
+    kv_keep_cpus_awake
+    bench "+ processors polling"
+    theme 0
+    bench "+ no theme"
+    kv_pin_for_timing >/dev/null 2>&1
+    kv_restart_wineserver
+    bench "+ Wine on one processor"
+    echo "== median microseconds a call (targets: step 100, text 50, read 2x the model's hit)"
+    printf '%-34s %-7s %10s %10s %10s\n%s' "set-up" "arch" "step" "text" "read" "$summary"
+else
+    kv_keep_cpus_awake
+    kv_restart_wineserver
+    bench ""
+fi
+
+if [ "$trace" = 1 ]; then
+    kv_keep_cpus_awake
+    requests=$KV_BUILD/bench-client-requests.log flushes=$KV_BUILD/bench-client-flushes.log
+    wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+    wineserver -f -d1 </dev/null >/dev/null 2>"$requests" &
+    sleep 1
+    for arch in ${KV_ARCHES%% *}; do
+        echo "== $arch traced (wineserver -d1: $requests; WINEDEBUG=+bitblt: $flushes)"
+        WINEDEBUG=+bitblt wine "$KV_BUILD/$arch/client_bench.exe" "M:\\${largest//\//\\}" \
+            "Z:${KV_MODEL_SRC//\//\\}\\${largest//\//\\}" </dev/null 2>"$flushes" | tr -d '\r' | grep '^progress step'
+    done
+    wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+    python3 "$KV_ROOT/bench/client_trace.py" "$requests" "$flushes" || status=1
+fi
 exit $status
