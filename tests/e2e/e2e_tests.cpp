@@ -257,12 +257,14 @@ TEST_F(Korvane, EscAndCloseBoxDismissResultsLikeOk)
 
 // OK in the middle of the walk stops the run. The walk it cut short holds few
 // files but says nothing about the disc, so no warning comes. The walk is held
-// while the press is taken, so that the stop falls into it every time. Holding
-// a thread may catch it inside one of Wine's locks, which the press then waits
-// for: such a try, or one where the walk ended before it was held, starts the
-// program again.
+// while the press is taken, so that the stop falls into it every time. The
+// drive model's M: walks for seconds; without it, D:'s walks take a few
+// hundredths of a second, and the walk held may be either pass's. A try that
+// sees no walk window, or that catches the worker inside one of Wine's locks
+// (the press then waits for it), starts the program again.
 TEST_F(Korvane, OkDuringTheWalkEndsTheRunWithoutAWarning)
 {
+    const char drive = ::GetDriveTypeA("M:\\") == DRIVE_CDROM ? 'M' : 'D';
     HWND results = nullptr;
     bool taken = false;
     for (int attempt = 0; attempt < 5 && !taken; ++attempt) {
@@ -270,13 +272,18 @@ TEST_F(Korvane, OkDuringTheWalkEndsTheRunWithoutAWarning)
             m_session.End();
             StartProgram(uidriver::ModuleDirectory() + "KORVANE.EXE");
         }
-        results = Run('D');
+        results = Run(drive);
         ASSERT_NE(results, nullptr);
         HWND walk = WaitForWindow(Pid(), kv::kWalkCaptionPrefix, kWindowTimeout, true);
-        ASSERT_NE(walk, nullptr) << "no walk window";
-        HANDLE worker = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, RunWorkerThread(Pid()));
+        if (!walk)
+            continue;
+        HANDLE worker = ::OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, RunWorkerThread(Pid()));
         ASSERT_NE(worker, nullptr) << "no run worker";
         ::SuspendThread(worker);
+        // SuspendThread only asks; reading the context waits until the thread has stopped.
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL;
+        ::GetThreadContext(worker, &context);
         if (::IsWindow(walk) && ::IsWindowVisible(walk))
             taken = ::SendMessageTimeoutA(results, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                                           reinterpret_cast<LPARAM>(::GetDlgItem(results, IDOK)),
@@ -284,14 +291,21 @@ TEST_F(Korvane, OkDuringTheWalkEndsTheRunWithoutAWarning)
         ::ResumeThread(worker);
         ::CloseHandle(worker);
     }
-    ASSERT_TRUE(taken) << "the results window never took OK during the walk";
+    ASSERT_TRUE(taken) << "the results window never took OK during the walk of " << drive << ":";
     Rows rows;
     const kv::RunState state = kv::WaitForRunEnd(Pid(), results, &rows, 2);
     std::vector<MessageBoxInfo> boxes = FindMessageBoxes(Pid());
     ASSERT_EQ(state, kv::RunState::Closed) << (boxes.empty() ? "" : boxes[0].text) << "\n" << Dump(rows);
-    // The read tests stop at their first check: a total at most, no read time.
-    EXPECT_LE(kv::CompletedTotals(rows), 1) << Dump(rows);
+    // In the pass that was stopped, the read tests stop at their first check:
+    // a total at most, no read time.
+    Rows stopped;
     for (const auto& row : rows) {
+        if (row.size() > 1 && row[1].compare(0, 10, "** Testing") == 0)
+            stopped.clear();
+        stopped.push_back(row);
+    }
+    EXPECT_LE(kv::CompletedTotals(stopped), 1) << Dump(rows);
+    for (const auto& row : stopped) {
         if (row.size() > 2 && row[1].find(" read of ") != std::string::npos) {
             EXPECT_EQ(row[2], "") << Dump(rows);
         }
