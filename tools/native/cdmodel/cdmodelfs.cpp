@@ -153,7 +153,7 @@ bool CacheEnabled() {
             for (char* p = events; p < events + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
                 lost = lost || (reinterpret_cast<inotify_event*>(p)->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_Q_OVERFLOW));
         }
-        if (lost) {   // the folder went away: back to reading on every request
+        if (lost) {   // the folder went away, or events were lost: back to reading on every request
             close(g.flagsWatch);
             g.flagsWatch = -1;
         }
