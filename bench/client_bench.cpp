@@ -118,18 +118,10 @@ DWORD WINAPI Worker(LPVOID param)
     }
     engine.m_walkProgressDlg.DestroyWindow();
 
-    engine.m_pReadBuffer = new unsigned char[kBlockSize];
-    engine.m_pRandomOffsets = new uint32_t[kReadBlocks];
-    PositionGenerator positions;
-    positions.Seed(1);
-    for (int k = 0; k < kReadBlocks; ++k)
-        engine.m_pRandomOffsets[k] = BlockOffsetForDraw(positions.Next(), kReadsPerBatch * kBlockSize, kBlockSize);
+    engine.AllocateReads(kReadsPerBatch * kBlockSize);
     if (TimeFileReads(job, job.modelFile, true, &job.figures.modelReadUs))
         TimeFileReads(job, job.plainFile, false, &job.figures.plainReadUs);
-    delete[] engine.m_pReadBuffer;
-    delete[] engine.m_pRandomOffsets;
-    engine.m_pReadBuffer = nullptr;
-    engine.m_pRandomOffsets = nullptr;
+    engine.FreeReads();
     ::PostThreadMessageA(job.uiThread, WM_QUIT, 0, 0);
     return 0;
 }

@@ -103,12 +103,7 @@ int main()
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
         return 1;
     }
-    engine.m_pReadBuffer = new unsigned char[engine.m_blockSize];
-    engine.m_pRandomOffsets = new uint32_t[kReadBlocks];
-    PositionGenerator positions;
-    positions.Seed(1);
-    for (int k = 0; k < kReadBlocks; ++k)
-        engine.m_pRandomOffsets[k] = BlockOffsetForDraw(positions.Next(), Disc().FileSize(file), kBlockSize);
+    engine.AllocateReads(Disc().FileSize(file));
     std::vector<char> bareBuffer(kBlockSize);
     DWORD got;
 
@@ -188,10 +183,7 @@ int main()
     }
 
     Disc().CloseFile(file);
-    delete[] engine.m_pReadBuffer;
-    delete[] engine.m_pRandomOffsets;
-    engine.m_pReadBuffer = nullptr;
-    engine.m_pRandomOffsets = nullptr;
+    engine.FreeReads();
 
     std::printf("counter: frequency %lld Hz, one read %.1f ns%s\n", static_cast<long long>(frequency), counterNs,
                 sink < 0 ? "" : "");

@@ -44,6 +44,10 @@ public:
     int ReadSequentialBlocks(HANDLE file);
     int ReadRandomBlocks(HANDLE file);
     uint32_t RandomBlockOffset(uint32_t length);
+    // The read buffer and the random reads' offsets in a file of `length` bytes,
+    // drawn as every run draws them; FreeReads gives both back.
+    void AllocateReads(uint32_t length);
+    void FreeReads();
     // Draws the report of one drive's stored times on a printer's device context.
     void PrintReport(const char* drive, CDC& dc);
 

@@ -12,6 +12,23 @@ uint32_t CBenchEngine::RandomBlockOffset(uint32_t length)
     return BlockOffsetForDraw(static_cast<uint32_t>(m_positions.Next()), length, static_cast<uint32_t>(m_blockSize));
 }
 
+void CBenchEngine::AllocateReads(uint32_t length)
+{
+    m_pReadBuffer = new unsigned char[m_blockSize];
+    m_pRandomOffsets = new uint32_t[kReadBlocks];
+    m_positions.Seed(1);
+    for (int k = 0; k < kReadBlocks; ++k)
+        m_pRandomOffsets[k] = RandomBlockOffset(length);
+}
+
+void CBenchEngine::FreeReads()
+{
+    delete[] m_pRandomOffsets;
+    m_pRandomOffsets = nullptr;
+    delete[] m_pReadBuffer;
+    m_pReadBuffer = nullptr;
+}
+
 int CBenchEngine::ReadSequentialBlocks(HANDLE file)
 {
     DWORD got = 0;
@@ -76,12 +93,7 @@ int CBenchEngine::RunReadTests(const std::string& drive)
         return 0;
     }
 
-    m_pReadBuffer = new unsigned char[m_blockSize];
-    m_pRandomOffsets = new uint32_t[kReadBlocks];
-    m_positions.Seed(1);
-    const uint32_t length = Disc().FileSize(file);
-    for (int k = 0; k < kReadBlocks; ++k)
-        m_pRandomOffsets[k] = RandomBlockOffset(length);
+    AllocateReads(Disc().FileSize(file));
 
     bool readFailed = false;
     int lastRow = list.GetItemCount() - 1;
@@ -146,10 +158,7 @@ int CBenchEngine::RunReadTests(const std::string& drive)
     record.totalSeconds = static_cast<float>(record.totalSeconds + sum);
     if (!readFailed)
         WriteTotalRow(lastRow + 1);
-    delete[] m_pRandomOffsets;
-    m_pRandomOffsets = nullptr;
-    delete[] m_pReadBuffer;
-    m_pReadBuffer = nullptr;
+    FreeReads();
     Disc().CloseFile(file);
     if (readFailed) {
         Messages().Show(kReadFailedMessage, "Error", kWarningStyle);

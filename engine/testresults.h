@@ -22,6 +22,6 @@ struct TestResults {
     FixedLabel volumeLabel;
     uint32_t flags = 0;
     float walkSeconds = 0;
-    float readSeconds[3][2] = {};  // [cycle][0 sequential, 1 random]
+    float readSeconds[kReadCycles][2] = {};  // [cycle][0 sequential, 1 random]
     float totalSeconds = 0;
 };
