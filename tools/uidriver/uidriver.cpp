@@ -828,12 +828,16 @@ int CompletedTotals(const Rows& rows)
     return count;
 }
 
+bool IsPassHeader(const std::vector<std::string>& row)
+{
+    return row.size() > 1 && row[1].compare(0, 10, "** Testing") == 0;
+}
+
 int PassHeaders(const Rows& rows)
 {
     int count = 0;
     for (const auto& row : rows)
-        if (row.size() > 1 && row[1].compare(0, 10, "** Testing") == 0)
-            ++count;
+        count += IsPassHeader(row);
     return count;
 }
 

@@ -189,7 +189,8 @@ constexpr const char* kUdfWarningText =
 
 // Counts the total rows whose time has been written.
 int CompletedTotals(const Rows& rows);
-// Header rows ("** Testing ... **").
+// A pass's header row ("** Testing ... **"), and how many a list has.
+bool IsPassHeader(const std::vector<std::string>& row);
 int PassHeaders(const Rows& rows);
 
 enum class RunState { Done, MessageBox, Closed, TimedOut };
