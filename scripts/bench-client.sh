@@ -28,7 +28,6 @@ mkdir -p "$KV_BUILD"
 kv_build || exit 1
 trap kv_stop_all EXIT
 trap 'exit 130' INT TERM HUP
-all_cpus=$(taskset -pc $$ 2>/dev/null | sed 's/.*: *//')
 kv_pin_for_timing
 kv_start_display
 kv_make_prefix
@@ -39,6 +38,8 @@ done
 # The cache on for drive M:, as the cache device writes its flags.
 printf '00000004\n' >"${KORVANE_FLAGS_DIR:-$KV_BUILD/cacheflags}/KELDR-M.flags"
 largest=$(cd "$KV_MODEL_SRC" && find . -type f -printf '%s %P\n' | sort -n | tail -1 | cut -d' ' -f2-)
+# The largest file through the model and as a plain file.
+files=("M:\\${largest//\//\\}" "Z:${KV_MODEL_SRC//\//\\}\\${largest//\//\\}")
 status=0
 summary=""
 
@@ -47,8 +48,8 @@ bench() {
     local arch out
     for arch in $KV_ARCHES; do
         echo "== $arch, drive model preset $KORVANE_MODEL_PRESET, file $largest${1:+, $1}"
-        out=$(wine "$KV_BUILD/$arch/client_bench.exe" "M:\\${largest//\//\\}" "Z:${KV_MODEL_SRC//\//\\}\\${largest//\//\\}" \
-            "Z:${KORVANE_MODEL_LOG//\//\\}" </dev/null 2>&1 | tr -d '\r') || status=1
+        out=$(wine "$KV_BUILD/$arch/client_bench.exe" "${files[@]}" "Z:${KORVANE_MODEL_LOG//\//\\}" </dev/null 2>&1 |
+            tr -d '\r') || status=1
         printf '%s\n' "$out"
         summary+=$(printf '%-34s %-7s %s' "${1:-this set-up}" "$arch" \
             "$(for what in 'progress step' 'path text' 'cache-served'; do
@@ -56,18 +57,16 @@ bench() {
     done
 }
 
-theme() { kv_reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d "$1"; }
-
 if [ "$compare" = 1 ]; then
-    [ -n "$all_cpus" ] && taskset -pc "$all_cpus" $$ >/dev/null
-    theme 1
+    kv_pin_for_timing off
+    kv_wine_theme 1
     kv_restart_wineserver
     bench "as Wine and the machine come"
     kv_keep_cpus_awake
     bench "+ processors polling"
-    theme 0
+    kv_wine_theme 0
     bench "+ no theme"
-    kv_pin_for_timing >/dev/null 2>&1
+    kv_pin_for_timing
     kv_restart_wineserver
     bench "+ Wine on one processor"
     echo "== median microseconds a call (targets: step 100, text 50, read 2x the model's hit)"
@@ -86,8 +85,8 @@ if [ "$trace" = 1 ]; then
     sleep 1
     for arch in ${KV_ARCHES%% *}; do
         echo "== $arch traced (wineserver -d1: $requests; WINEDEBUG=+bitblt: $flushes)"
-        WINEDEBUG=+bitblt wine "$KV_BUILD/$arch/client_bench.exe" "M:\\${largest//\//\\}" \
-            "Z:${KV_MODEL_SRC//\//\\}\\${largest//\//\\}" </dev/null 2>"$flushes" | tr -d '\r' | grep '^progress step'
+        WINEDEBUG=+bitblt wine "$KV_BUILD/$arch/client_bench.exe" "${files[@]}" </dev/null 2>"$flushes" |
+            tr -d '\r' | grep '^progress step'
     done
     wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
     python3 "$KV_ROOT/bench/client_trace.py" "$requests" "$flushes" || status=1

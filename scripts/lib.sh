@@ -117,7 +117,12 @@ kv_prefix_settings() {
     kv_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
     # Wine's own theme draws every progress step from its bitmaps: about 0.4 ms
     # a step inside the timed reads. Windows 98 draws its controls plain.
-    kv_reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0
+    kv_wine_theme 0
+}
+
+# kv_wine_theme 0|1: Wine's own theme off or on, for programs started after.
+kv_wine_theme() {
+    kv_reg 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d "$1"
 }
 
 # Keeps this machine's idle processors polling instead of halting while the
@@ -148,14 +153,20 @@ kv_keep_cpus_awake() {
 # that is a switch rather than a wake-up across processors; the drive model's
 # server, which spins to each reply's time at real-time priority, then never
 # takes the processor that Wine needs. With one processor, nothing changes.
+# `kv_pin_for_timing off` gives this shell and the drive models every processor
+# again. Both move the drive models already mounted; Xvfb and the Wine programs
+# already started keep the processors they had.
 kv_pin_for_timing() {
-    local cpus
-    cpus=$(python3 -c 'import os; print(" ".join(map(str, sorted(os.sched_getaffinity(0)))))' 2>/dev/null) || return 0
-    set -- $cpus
-    [ $# -ge 2 ] || return 0
-    taskset -pc "${!#}" $$ >/dev/null 2>&1 || return 0
-    KV_MODEL_CPU_PIN="taskset -c $1"
-    kv_log "timing set-up: Wine on processor ${!#}, drive models on processor $1"
+    local mode=${1:-on} cpus wine model entry
+    # The processors this command may use, as it found them.
+    KV_ALL_CPUS=${KV_ALL_CPUS:-$(python3 -c 'import os; print(",".join(map(str, sorted(os.sched_getaffinity(0)))))' 2>/dev/null)}
+    IFS=, read -ra cpus <<<"$KV_ALL_CPUS"
+    [ ${#cpus[@]} -ge 2 ] || return 0
+    if [ "$mode" = off ]; then wine=$KV_ALL_CPUS model=$KV_ALL_CPUS; else wine=${cpus[-1]} model=${cpus[0]}; fi
+    taskset -pc "$wine" $$ >/dev/null 2>&1 || return 0
+    KV_MODEL_CPU_PIN="taskset -c $model"
+    for entry in $KV_MODEL_MOUNTS; do taskset -apc "$model" "${entry##*=}" >/dev/null 2>&1; done
+    kv_log "timing set-up: Wine on processors $wine, drive models on processors $model"
 }
 
 kv_let_cpus_halt() {
