@@ -15,6 +15,22 @@ BOOL CallWinHelp(HWND hWnd, const char* file, UINT command, ULONG_PTR data)
     return ::WinHelpA(hWnd, file, command, data);
 }
 
+// Registers the common controls the program uses. InitCommonControlsEx came
+// with comctl32 4.70; the 4.00 of Windows 95 has only InitCommonControls, which
+// registers the Windows 95 classes, all that the program uses.
+void InitControls()
+{
+    typedef BOOL(WINAPI * InitExFn)(const INITCOMMONCONTROLSEX*);
+    HMODULE comctl = ::GetModuleHandleA("COMCTL32.DLL");
+    auto initEx = comctl ? reinterpret_cast<InitExFn>(
+                               reinterpret_cast<void*>(::GetProcAddress(comctl, "InitCommonControlsEx")))
+                         : nullptr;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                         ICC_PROGRESS_CLASS};
+    if (!initEx || !initEx(&controls))
+        ::InitCommonControls();
+}
+
 std::string ModulePath()
 {
     char path[MAX_PATH * 4] = "";
@@ -34,9 +50,7 @@ CBenchApp::CBenchApp() : m_pfnWinHelp(CallWinHelp)
 
 BOOL CBenchApp::InitInstance()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
-                                                         ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&controls);
+    InitControls();
     CMainDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();
