@@ -1,7 +1,7 @@
 // Drive selector: the drive list, the selection and the drawing of each item.
 #include "drivecombo.h"
 #include "../engine/seams.h"
-#include <shellapi.h>
+#include "shellicons.h"
 #include <cstring>
 
 namespace {
@@ -9,6 +9,7 @@ const int kMaxDriveLetters = 32;
 const char* g_driveTable[kMaxDriveLetters + 1];
 char g_drivePool[kMaxDriveLetters][4];
 const char* const kPlaceholder = "??";
+const int kStockDriveCd = 11;  // SIID_DRIVECD
 }
 
 CDriveCombo::CDriveCombo(int driveType) : m_driveType(driveType)
@@ -18,14 +19,20 @@ CDriveCombo::CDriveCombo(int driveType) : m_driveType(driveType)
     char root[4] = "C:\\";
     if (systemDir[0] && systemDir[1] == ':')
         std::memcpy(root, systemDir, 3);
-    SHFILEINFOA info{};
-    m_hSysImageList = reinterpret_cast<HIMAGELIST>(
-        ::SHGetFileInfoA(root, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    m_hSysImageList = ShellIcons().SmallImageList(root);
     m_iconIndex[DRIVE_REMOVABLE] = 7;
     m_iconIndex[DRIVE_FIXED] = 8;
     m_iconIndex[DRIVE_REMOTE] = 9;
     m_iconIndex[DRIVE_CDROM] = 11;
     m_iconIndex[DRIVE_RAMDISK] = 12;
+    // The fixed indices are where older shells keep the drive icons. A shell that
+    // fills its list on demand names the CD-drive icon's index itself; asking it
+    // about a drive of the list instead would read that drive's disc before Run.
+    if (m_driveType == DRIVE_CDROM) {
+        const int stock = ShellIcons().StockIconIndex(kStockDriveCd);
+        if (stock >= 0)
+            m_iconIndex[DRIVE_CDROM] = stock;
+    }
 }
 
 const char* const* CDriveCombo::BuildDriveList(int type)
@@ -51,12 +58,6 @@ BOOL CDriveCombo::InitFromDlgItem(int id, HWND hParent, const char* const* list)
 {
     BOOL attached = SubclassDlgItem(id, hParent);
     m_pDriveList = list ? list : BuildDriveList(m_driveType);
-    // The fixed index is where older shells keep the drive icon; a shell that
-    // fills its list on demand reports the real index for an actual drive.
-    SHFILEINFOA info{};
-    if (m_pDriveList[0] && m_pDriveList[0][0] != '?' && m_driveType >= 0 && m_driveType < 7 &&
-        ::SHGetFileInfoA(m_pDriveList[0], 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
-        m_iconIndex[m_driveType] = info.iIcon;
     ResetContent();
     m_drives.clear();
     m_drives.reserve(kMaxDriveLetters + 1);  // item data points into these strings

@@ -1,6 +1,8 @@
 // Test doubles behind the program's seams: a disc held in memory with a tick
-// clock, a cache device that answers the three requests, a message recorder.
+// clock, a cache device that answers the three requests, a message recorder,
+// the shell's icons.
 #pragma once
+#include "app/shellicons.h"
 #include "engine/seams.h"
 #include <cstdint>
 #include <functional>
@@ -108,18 +110,39 @@ public:
     int Show(const char* text, const char* caption, UINT style) override;
 };
 
+// The shell's icons: records the paths it is asked about and answers without
+// a shell, with no image list and the stock icon index set here.
+class ShellIconRecorder : public IShellIcons {
+public:
+    std::vector<std::string> paths;
+    std::vector<int> stockIds;
+    int stockIndex = -1;
+    HIMAGELIST SmallImageList(const char* path) override
+    {
+        paths.push_back(path);
+        return nullptr;
+    }
+    int StockIconIndex(int id) override
+    {
+        stockIds.push_back(id);
+        return stockIndex;
+    }
+};
+
 // Installs the doubles for one test and puts the Win32 ones back after it.
 struct ScopedSeams {
-    ScopedSeams(FakeDisc* disc, FakeCacheDevice* device, MessageRecorder* messages)
+    ScopedSeams(FakeDisc* disc, FakeCacheDevice* device, MessageRecorder* messages, IShellIcons* shell = nullptr)
     {
         SetDisc(disc);
         SetCacheDevice(device);
         SetMessages(messages);
+        SetShellIcons(shell);
     }
     ~ScopedSeams()
     {
         SetDisc(nullptr);
         SetCacheDevice(nullptr);
         SetMessages(nullptr);
+        SetShellIcons(nullptr);
     }
 };
