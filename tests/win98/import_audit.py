@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Checks the imports of Windows programs against what Windows 98 SE exports.
+"""Checks the imports of Windows programs against what Windows 95, Windows NT 4.0
+and Windows 98 SE export.
 
     import_audit.py BASELINE FILE...        exit 0 when every import is placed
     import_audit.py --list FILE...          prints the imports, one DLL!name a line
 
-Each import is looked up in BASELINE (win98_exports.txt). It fails when its
-DLL or name is not there, when the baseline lists it as a stub that Windows 9x
-exports but does not implement, or when it is the W twin of a listed A
-function (9x implements only the A forms). Every failing import is named.
+Each import is looked up in BASELINE (win98_exports.txt) once per system, among
+the entries whose source speaks for that system. It fails on a system when its
+DLL or name is not there, when the baseline lists it as a stub that the system
+exports but does not implement or as absent, or, on Windows 95 and 98, when it
+is the W twin of a listed A function (9x implements only the A forms). Every
+failing import is named with its system.
 """
 import re
 import struct
@@ -89,48 +92,72 @@ def read_imports(path):
     return imports
 
 
-def read_baseline(path):
-    """Returns (exports, stubs, absent): dicts from (DLL, name) to the baseline
-    line that names it, DLL names upper-case."""
-    exports, stubs, absent = {}, {}, {}
-    kinds = {"exports": exports, "stubs": stubs, "absent": absent}
-    kind, dll = None, None
-    with open(path, encoding="utf-8") as f:
-        for number, raw in enumerate(f, 1):
-            line = raw.rstrip("\n")
-            if not line.strip() or line.lstrip().startswith("#"):
-                continue
-            header = re.fullmatch(r"\[(exports|stubs|absent) ([A-Za-z0-9_.]+)\]", line.strip())
-            if header:
-                kind, dll = header.group(1), header.group(2).upper()
-                continue
-            if kind is None:
-                raise PeError("%s:%d: entry before any [section]" % (path, number))
-            fields = line.split(None, 2)
-            if len(fields) < 3:
-                raise PeError("%s:%d: an entry is NAME SOURCE EVIDENCE" % (path, number))
-            kinds[kind][(dll, fields[0])] = line.strip()
-    return exports, stubs, absent
+SYSTEMS = (("95", "Windows 95"), ("NT4", "Windows NT 4.0"), ("98SE", "Windows 98 SE"))
+# The source whose systems take the rule that a W function is missing where its A twin is listed.
+W_RULE_SOURCE = "mslu"
 
 
-def audit(baseline, path):
-    """Returns the list of complaints about one file's imports."""
-    exports, stubs, absent = read_baseline(baseline)
+class Baseline:
+    """The baseline: for each system, its exports, stubs and absent names, as
+    dicts from (DLL, name) to the baseline line that names it (DLL names
+    upper-case), and whether the W rule holds there."""
+
+    def __init__(self, path):
+        names = [code for code, _ in SYSTEMS]
+        self.exports = {code: {} for code in names}
+        self.stubs = {code: {} for code in names}
+        self.absent = {code: {} for code in names}
+        scopes = {}
+        kind, dll = None, None
+        with open(path, encoding="utf-8") as f:
+            for number, raw in enumerate(f, 1):
+                line = raw.strip()
+                if not line or line.startswith("#"):
+                    continue
+                if line.startswith("@source"):
+                    fields = line.split()
+                    unknown = [code for code in fields[2:] if code not in names]
+                    if len(fields) < 3 or unknown:
+                        raise PeError("%s:%d: a source line is @source ID SYSTEM... with systems from %s"
+                                      % (path, number, " ".join(names)))
+                    scopes[fields[1]] = fields[2:]
+                    continue
+                header = re.fullmatch(r"\[(exports|stubs|absent) ([A-Za-z0-9_.]+)\]", line)
+                if header:
+                    kind, dll = header.group(1), header.group(2).upper()
+                    continue
+                if kind is None:
+                    raise PeError("%s:%d: entry before any [section]" % (path, number))
+                fields = line.split(None, 2)
+                if len(fields) < 3:
+                    raise PeError("%s:%d: an entry is NAME SOURCE EVIDENCE" % (path, number))
+                if fields[1] not in scopes:
+                    raise PeError("%s:%d: source %s has no @source line" % (path, number, fields[1]))
+                table = getattr(self, kind)
+                for code in scopes[fields[1]]:
+                    table[code].setdefault((dll, fields[0]), line)
+        self.w_rule = set(scopes.get(W_RULE_SOURCE, ()))
+
+
+def audit(baseline, system, imports, path):
+    """Returns the complaints about one file's imports on one system."""
+    code, label = system
+    exports, stubs, absent = baseline.exports[code], baseline.stubs[code], baseline.absent[code]
     known_dlls = {dll for dll, _ in exports}
     complaints = []
-    for dll, name in read_imports(path):
+    for dll, name in imports:
         key = (dll.upper(), name)
         where = "%s: %s!%s" % (path, dll, name)
         if key in stubs:
-            complaints.append("%s is a stub on Windows 9x (always fails): %s" % (where, stubs[key]))
+            complaints.append("%s is a stub on %s (always fails): %s" % (where, label, stubs[key]))
         elif key in absent:
-            complaints.append("%s is not exported by Windows 98: %s" % (where, absent[key]))
+            complaints.append("%s is not exported by %s: %s" % (where, label, absent[key]))
         elif key[0] not in known_dlls:
-            complaints.append("%s: the baseline has no such Windows 98 DLL" % where)
-        elif name.endswith("W") and (key[0], name[:-1] + "A") in exports:
-            complaints.append("%s is a W function; Windows 9x implements only %sA" % (where, name[:-1]))
+            complaints.append("%s: the baseline has no such %s DLL" % (where, label))
+        elif code in baseline.w_rule and name.endswith("W") and (key[0], name[:-1] + "A") in exports:
+            complaints.append("%s is a W function; %s implements only %sA" % (where, label, name[:-1]))
         elif key not in exports:
-            complaints.append("%s is not in the Windows 98 baseline" % where)
+            complaints.append("%s is not in the %s baseline" % (where, label))
     return complaints
 
 
@@ -143,19 +170,27 @@ def main(argv):
     if len(argv) < 2:
         print(__doc__.strip(), file=sys.stderr)
         return 2
-    baseline, files = argv[0], argv[1:]
+    try:
+        baseline = Baseline(argv[0])
+    except (OSError, PeError) as error:
+        print("FAIL %s" % error)
+        return 1
     failures = 0
-    for path in files:
+    for path in argv[1:]:
         try:
-            complaints = audit(baseline, path)
+            imports = read_imports(path)
         except (OSError, PeError) as error:
-            complaints = ["%s" % error]
-        for complaint in complaints:
-            print("FAIL " + complaint)
-        if complaints:
+            print("FAIL %s" % error)
             failures += 1
-        else:
-            print("ok %s: %d imports, all in the Windows 98 baseline" % (path, len(read_imports(path))))
+            continue
+        for system in SYSTEMS:
+            complaints = audit(baseline, system, imports, path)
+            for complaint in complaints:
+                print("FAIL " + complaint)
+            if complaints:
+                failures += 1
+            else:
+                print("ok %s: %d imports, all exported by %s" % (path, len(imports), system[1]))
     return 1 if failures else 0
 
 
