@@ -6,6 +6,7 @@
 // service time for the same section and their ratio, then the speed-up of the
 // with-cache pass, saves the results window as SHOTS-DIR/results.png, and quits.
 // Paths may be Unix paths. Exit code 0 when the run completed and its log was found.
+#include "figures.h"
 #include "modellog.h"
 #include "uidriver.h"
 
@@ -45,7 +46,7 @@ void PrintRow(const std::vector<std::string>& row, const Section* section)
     std::string test = row.size() > 0 ? row[0] : "", text = row.size() > 1 ? row[1] : "",
                 time = row.size() > 2 ? row[2] : "";
     std::printf("%6s  %-34s %16s", test.c_str(), text.c_str(), time.c_str());
-    double program = modellog::ParseSeconds(time);
+    double program = kv::ParseSeconds(time);
     if (section && program >= 0) {
         double model = section->serviceUs / 1e6;
         std::printf("   model %9.4f s", model);
@@ -116,7 +117,7 @@ int main(int argc, char** argv)
         PrintRow(rows[i], s);
     }
     if (passes.size() == 2 && rows.size() >= 18) {
-        auto shown = [&](size_t row) { return modellog::ParseSeconds(rows[row][2]); };
+        auto shown = [&](size_t row) { return kv::ParseSeconds(rows[row][2]); };
         std::printf("speed-up with the cache (pass 0 / pass 1), program: walk %.2f, random 1 %.2f, random 2 %.2f, "
                     "random 3 %.2f, total %.2f\n",
                     Ratio(shown(1), shown(10)), Ratio(shown(3), shown(12)), Ratio(shown(5), shown(14)),
