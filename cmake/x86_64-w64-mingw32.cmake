@@ -13,4 +13,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${KORVANE_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Wine through the project's wrapper: the 64-bit loader where the host runs no
+# 32-bit programs, and exit code 77 (a skip) for an i686 program there.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/bin/wine)

@@ -6,13 +6,15 @@
 #   PRESET     drive model preset (default 52x; the cache-hit time is the same in every preset)
 #   --compare  first as Wine and the machine come, then with each timing set-up
 #              measure added in turn (polling processors, no theme, Wine on one
-#              processor), and a table of the three figures per step
+#              processor), and a table of the three figures per step; polling is
+#              taken off again where the machine has no cpuidle driver, as the
+#              commands leave it off there
 #   --trace    then once more with the wineserver's request log and Wine's
 #              window-surface flushes: what one progress step asks of each
-# KORVANE_ARCHES picks the builds (default i686).
+# KORVANE_ARCHES picks the builds (default i686; x86_64 where the host runs no 32-bit programs).
 set -uo pipefail
-KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
+KV_ARCHES=${KORVANE_ARCHES:-$KV_MAIN_ARCH}
 preset=52x compare=0 trace=0
 for arg in "$@"; do
     case "$arg" in
@@ -62,10 +64,15 @@ if [ "$compare" = 1 ]; then
     kv_wine_theme 1
     kv_restart_wineserver
     bench "as Wine and the machine come"
-    kv_keep_cpus_awake
+    kv_keep_cpus_awake force
     bench "+ processors polling"
     kv_wine_theme 0
-    bench "+ no theme"
+    if kv_cpus_idle_states; then
+        bench "+ no theme"
+    else
+        kv_let_cpus_halt
+        bench "+ no theme, no polling (no cpuidle)"
+    fi
     kv_pin_for_timing
     kv_restart_wineserver
     bench "+ Wine on one processor"

@@ -4,10 +4,10 @@
 # bench/modelrun.exe, and per section the program's time, the model's true time
 # and their ratio, then the speed-up of the with-cache pass.
 # usage: scripts/bench-model.sh [PRESET]   (presets: tools/native/cdmodel/presets.txt)
-# KORVANE_ARCHES picks the builds (default i686). Screenshot: build/screens/bench-model-ARCH/.
+# KORVANE_ARCHES picks the builds (default i686; x86_64 where the host runs no 32-bit programs). Screenshot: build/screens/bench-model-ARCH/.
 set -uo pipefail
-KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
+KV_ARCHES=${KORVANE_ARCHES:-$KV_MAIN_ARCH}
 export KORVANE_MODEL_PRESET=${1:-52x}
 grep -qx "\[$KORVANE_MODEL_PRESET\]" "$KV_ROOT/tools/native/cdmodel/presets.txt" ||
     { kv_log "no preset $KORVANE_MODEL_PRESET in tools/native/cdmodel/presets.txt"; exit 2; }

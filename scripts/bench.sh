@@ -12,6 +12,7 @@ kv_keep_cpus_awake
 [ -d "$WINEPREFIX/drive_c" ] || kv_make_prefix
 kv_start_wineserver
 for arch in $KV_ARCHES; do
+    kv_runs_here "$arch" || { echo "== $arch: skipped, this host runs no 32-bit programs"; continue; }
     echo "== $arch"
     wine "$KV_BUILD/$arch/timing_bench.exe" </dev/null 2>/dev/null | tr -d '\r'
 done

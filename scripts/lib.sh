@@ -6,6 +6,22 @@ KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_BUILD=${KORVANE_BUILD:-$KV_ROOT/build}
 case "$KV_BUILD" in /*) ;; *) KV_BUILD=$KV_ROOT/$KV_BUILD ;; esac
 KV_ARCHES=${KORVANE_ARCHES:-"i686 x86_64"}
+mkdir -p "$KV_BUILD"
+
+# The host: does it run 32-bit x86 Linux programs, and with them Wine's i686
+# side? Asked once per command by running a tiny i386 program, and handed on in
+# KORVANE_HOST_I386 (yes/no) to everything it starts. scripts/bin comes first on
+# PATH: its wine sends Wine to the 64-bit loader where the answer is no.
+if [ -z "${KORVANE_HOST_I386:-}" ]; then
+    KORVANE_HOST_I386=$("$KV_ROOT/scripts/bin/host-runs-i386" "$KV_BUILD" 2>"$KV_BUILD/.host-probe")
+    KV_HOST_REASON="the i386 probe: $(cat "$KV_BUILD/.host-probe" 2>/dev/null)"
+    [ "$KORVANE_HOST_I386" = yes ] && KV_HOST_REASON="the i386 probe ran"
+fi
+export KORVANE_HOST_I386 KV_HOST_REASON=${KV_HOST_REASON:-KORVANE_HOST_I386=$KORVANE_HOST_I386}
+case ":$PATH:" in *":$KV_ROOT/scripts/bin:"*) ;; *) export PATH="$KV_ROOT/scripts/bin:$PATH" ;; esac
+# The build that commands running one program use: the shipping i686 one where
+# it can run, else x86_64.
+if [ "$KORVANE_HOST_I386" = yes ]; then KV_MAIN_ARCH=i686; else KV_MAIN_ARCH=x86_64; fi
 export WINEPREFIX=$KV_BUILD/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -14,15 +30,30 @@ KV_SCREENS=$KV_BUILD/screens
 
 kv_log() { printf '[korvane] %s\n' "$*" >&2; }
 
-# Debian packages the commands need; installed once, only what is missing.
+# kv_runs_here ARCH: can this host run ARCH's Windows programs under Wine?
+kv_runs_here() { [ "$1" != i686 ] || [ "$KORVANE_HOST_I386" = yes ]; }
+
+# One line on what this host runs, for the first lines of a command's output.
+kv_say_host() {
+    if [ "$KORVANE_HOST_I386" = yes ]; then
+        kv_log "host: runs 32-bit x86 programs ($KV_HOST_REASON): i686 and x86_64 programs run under Wine"
+    else
+        kv_log "host: runs 64-bit programs only ($KV_HOST_REASON): Wine runs through its 64-bit loader; i686 files are built and checked, not run"
+    fi
+}
+
+# Debian packages the commands need; installed once, only what is missing, and
+# only what this host can use: wine32 where it runs 32-bit programs.
 # The win32 thread model compilers build the shipping files, the posix ones the tests.
 KV_PACKAGES="cmake ninja-build python3 mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
 gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 \
-gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick \
+gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 wine wine64 fonts-wine xvfb xauth x11-utils imagemagick \
 ghostscript fonts-liberation googletest genisoimage udftools fuse3 libfuse3-dev g++ pkg-config"
+[ "$KORVANE_HOST_I386" = yes ] && KV_PACKAGES="$KV_PACKAGES wine32:i386"
 
+# apt's messages go to $KV_BUILD/apt.log; its warnings and errors are always shown.
 kv_install_deps() {
-    local missing=() p
+    local missing=() p log=$KV_BUILD/apt.log suite
     for p in $KV_PACKAGES; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
@@ -31,10 +62,25 @@ kv_install_deps() {
     if [ "$(id -u)" != 0 ]; then
         kv_log "not root: install these packages first"; return 1
     fi
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    if [ "$KORVANE_HOST_I386" = yes ]; then
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    fi
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt-get update -q >"$log" 2>&1 || kv_log "apt-get update failed; installing from the package lists there are"
+    grep -E '^(E|W|Err):' "$log" >&2
+    apt-get install -y -q --no-install-recommends "${missing[@]}" >>"$log" 2>&1 && return 0
+    kv_log "apt-get install failed:"
+    sed -n '/^E:/p; /^ *[^ ].* : \(Pre\)\?Depends:/p; /held broken/p' "$log" | tail -25 >&2
+    # A mirror whose security suite lags for one architecture offers amd64 and
+    # i386 libraries of different versions, which must match: the release
+    # suite's versions do.
+    suite=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+    [ -n "$suite" ] || return 1
+    kv_log "trying once more with the release suite's versions: apt-get install -t $suite"
+    apt-get install -y -q --no-install-recommends -t "$suite" "${missing[@]}" >>"$log" 2>&1 && return 0
+    kv_log "apt-get install -t $suite failed too (all of apt's output: $log):"
+    grep -E '^E:' "$log" | tail -10 >&2
+    return 1
 }
 
 kv_build() {
@@ -104,7 +150,7 @@ kv_reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
 kv_make_prefix() {
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1
+    wine wineboot -i </dev/null >/dev/null 2>&1
     kv_start_wineserver
     kv_prefix_settings
 }
@@ -118,6 +164,16 @@ kv_prefix_settings() {
     # Wine's own theme draws every progress step from its bitmaps: about 0.4 ms
     # a step inside the timed reads. Windows 98 draws its controls plain.
     kv_wine_theme 0
+    kv_prefix_fonts
+}
+
+# Caption buttons are Marlett glyphs. Debian's Wine does not load the fonts of
+# fonts-wine from its own folder, so without a copy in the prefix they come out
+# as the letters "0 1 r".
+kv_prefix_fonts() {
+    local font=/usr/share/wine/fonts/marlett.ttf fonts=$WINEPREFIX/drive_c/windows/Fonts
+    if [ -f "$font" ] && mkdir -p "$fonts" && cp -f "$font" "$fonts/"; then return 0; fi
+    kv_log "no $font (package fonts-wine): caption buttons draw as letters"
 }
 
 # kv_wine_theme 0|1: Wine's own theme off or on, for programs started after.
@@ -131,8 +187,15 @@ kv_wine_theme() {
 # on a drive that answers from its cache in 30 us would be timed as the drive's.
 # The setting lasts while a holder keeps /dev/cpu_dma_latency open; it ends with
 # the calling shell. Without the device (or root), runs go on with a message.
+# Without a cpuidle driver there are no idle states to keep the processors out
+# of, and the holder only slowed Wine's calls: then it is left off, unless
+# `kv_keep_cpus_awake force` (the client bench's comparison) asks for it.
 kv_keep_cpus_awake() {
     [ -n "${KV_AWAKE_PID:-}" ] && return 0
+    if [ "${1:-}" != force ] && ! kv_cpus_idle_states; then
+        kv_log "no cpuidle driver here: processors are left as they are"
+        return 0
+    fi
     if [ "${KORVANE_CPU_WAKEUP:-}" = off ] || ! [ -w /dev/cpu_dma_latency ]; then
         kv_log "processors may halt when idle: cache-served times include their wake-up"
         return 0
@@ -167,6 +230,13 @@ kv_pin_for_timing() {
     KV_MODEL_CPU_PIN="taskset -c $model"
     for entry in $KV_MODEL_MOUNTS; do taskset -apc "$model" "${entry##*=}" >/dev/null 2>&1; done
     kv_log "timing set-up: Wine on processors $wine, drive models on processors $model"
+}
+
+# Do idle processors enter idle states (a cpuidle driver) that polling avoids?
+kv_cpus_idle_states() {
+    local driver
+    driver=$(cat /sys/devices/system/cpu/cpuidle/current_driver 2>/dev/null)
+    [ -n "$driver" ] && [ "$driver" != none ]
 }
 
 kv_let_cpus_halt() {

@@ -8,13 +8,20 @@
 # serves the sample disc as D: through the CD-ROM drive model, so that its times
 # are a drive's and the cache device's second pass differs; --drive-model=off
 # keeps D: the plain folder (no FUSE here: the same, with a message).
-# KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: default i686;
-# KORVANE_RUN_DRIVE: the drive the headless run measures (default D);
+# KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: the build to
+# run (default i686, the shipping files; x86_64 where the host runs no 32-bit
+# programs); KORVANE_RUN_DRIVE: the drive the headless run measures (default D);
 # KORVANE_MOUNTS: the mount table to look for optical discs in (/proc/mounts).
 set -uo pipefail
-KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
+kv_say_host
+KV_ARCHES=${KORVANE_ARCHES:-$KV_MAIN_ARCH}
 KV_RUN_ARCH=${KV_ARCHES%% *}
+if ! kv_runs_here "$KV_RUN_ARCH"; then
+    kv_log "the $KV_RUN_ARCH build cannot run on this host; KORVANE_ARCHES=x86_64 runs the 64-bit one"
+    exit 2
+fi
+[ "$KV_RUN_ARCH" = i686 ] || kv_log "running the $KV_RUN_ARCH build of KORVANE.EXE (the shipping i686 one needs a host that runs 32-bit programs)"
 KV_RUN_DRIVE=${KORVANE_RUN_DRIVE:-D}
 KV_DRIVE_MODEL=52x
 for arg in "$@"; do

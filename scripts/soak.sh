@@ -2,9 +2,11 @@
 # The soak: one program session of KORVANE_SOAK_RUNS (default 100) complete runs,
 # alternating D: and E:, Print every tenth run, with the program's handle, GDI,
 # USER and memory figures printed and checked for growth. Builds and sets up as
-# the test command does; the shipping (i686) build unless KORVANE_ARCHES says.
+# the test command does; the shipping (i686) build unless KORVANE_ARCHES says (x86_64 on a host that
+# runs no 32-bit programs).
 #   bash scripts/soak.sh [RUNS]
 set -uo pipefail
 export KORVANE_SOAK_RUNS=${1:-${KORVANE_SOAK_RUNS:-100}}
-export KORVANE_ARCHES=${KORVANE_ARCHES:-i686}
+. "$(dirname "$0")/lib.sh"
+export KORVANE_ARCHES=${KORVANE_ARCHES:-$KV_MAIN_ARCH}
 exec bash "$(dirname "$0")/test.sh" -V -R '^e2e_hard_soak$'

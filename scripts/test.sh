@@ -4,6 +4,7 @@
 # in a private X display. Extra arguments go to ctest (for example -R walk).
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
+kv_say_host
 
 kv_install_deps || exit 1
 mkdir -p "$KV_BUILD" "$KV_SCREENS"
@@ -20,6 +21,8 @@ export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
 status=0
 for arch in $KV_ARCHES; do
     kv_log "tests for $arch"
+    kv_runs_here "$arch" ||
+        kv_log "$arch: every test that starts an i686 program is skipped: this host runs no 32-bit x86 programs"
     (cd "$KV_BUILD/$arch" && ctest --output-on-failure --timeout 600 "$@") || status=1
 done
 if [ -f "$KV_BUILD/native/CTestTestfile.cmake" ]; then

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The release package end to end: scripts/dist.sh makes the zip, which is unpacked
-# into a fresh folder, checked, and its KORVANE.EXE started from there on E:.
-#   dist_test.sh I686_BUILD_DIR E2E_HARDENING_EXE
+# into a fresh folder and checked (members, imports, PE type, version); given the
+# test program, its KORVANE.EXE is then started from there on E:.
+#   dist_test.sh I686_BUILD_DIR [E2E_HARDENING_EXE]
 set -uo pipefail
-build=$1 tests=$2
+build=$1 tests=${2:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -32,15 +33,35 @@ print("package:", ", ".join("%s %d bytes" % (i.filename, i.file_size) for i in z
 PY
 
 # Nothing but system DLLs may be needed: the package carries no run-time DLLs.
+# Both files are 32-bit, the EXE a GUI program, the DLL a DLL, each with version 3.2.1.0.
 objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump)
 for f in KORVANE.EXE KELDR32.DLL; do
-    deps=$("$objdump" -p "$unpacked/$f" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+    headers=$("$objdump" -p "$unpacked/$f")
+    deps=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
     echo "$f imports: $(echo $deps)"
     for d in $deps; do
         case "$d" in
             libstdc++*|libgcc*|libwinpthread*|*mingw*) fail "$f needs $d, which the package lacks" ;;
         esac
     done
+    grep -q 'file format pei-i386' <<<"$headers" || fail "$f is not a 32-bit x86 PE file"
+    case $f in
+        *.EXE) grep -q '^Subsystem.*(Windows GUI)' <<<"$headers" || fail "$f is not a Windows GUI program" ;;
+        *.DLL) grep -qx $'\tDLL' <<<"$headers" || fail "$f is not marked as a DLL" ;;
+    esac
+    # The version resource's fixed part: signature FEEF04BD, then file and product versions.
+    python3 - "$unpacked/$f" <<'PY' || fail "$f has no version resource 3,2,1,0"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+fields = struct.unpack_from("<6I", data, at) if at >= 0 else ()
+sys.exit(0 if fields[2:] == (0x00030002, 0x00010000, 0x00030002, 0x00010000) else 1)
+PY
 done
+echo "KORVANE.EXE and KELDR32.DLL: 32-bit PE files, version 3,2,1,0"
 
-KORVANE_DIST_DIR=$unpacked wine "$tests" --gtest_filter='Dist.*' || fail "the unpacked program did not run"
+[ -n "$tests" ] || exit 0
+KORVANE_DIST_DIR=$unpacked wine "$tests" --gtest_filter='Dist.*'
+code=$?
+[ $code = 77 ] && exit 77  # the host cannot start an i686 program
+[ $code = 0 ] || fail "the unpacked program did not run"
