@@ -176,15 +176,6 @@ std::vector<Pass> FindPasses(const std::vector<Request>& r, const std::string& f
     return passes;
 }
 
-double ParseSeconds(const std::string& text)
-{
-    const char* s = text.c_str();
-    char* end = nullptr;
-    double v = std::strtod(s, &end);
-    if (end == s || std::string(end) != " seconds") return -1;
-    return v;
-}
-
 bool Agrees(double programSeconds, double modelSeconds)
 {
     double tolerance = std::max(0.02 * modelSeconds, 0.005) + 0.005;

@@ -58,9 +58,6 @@ struct Pass {
 // Returns the passes found (complete ones only); *error says why fewer than expected.
 std::vector<Pass> FindPasses(const std::vector<Request>& requests, const std::string& fileName, std::string* error);
 
-// "%8.2f seconds" as the program writes its times; -1 when the text is not one.
-double ParseSeconds(const std::string& text);
-
 // The program's time agrees with the model's when it is within 2 % or 5 ms of it,
 // whichever is larger, besides the 0.005 s of its rounding to 0.01 s.
 bool Agrees(double programSeconds, double modelSeconds);

@@ -1,11 +1,15 @@
 // modelrun.exe: one KORVANE.EXE run on a drive served by the CD-ROM drive model, its times beside the model's.
 //
-// usage: modelrun.exe EXE DRIVE MODEL-LOG [SHOTS-DIR]
+// usage: modelrun.exe EXE DRIVE MODEL-LOG [SHOTS-DIR [PRINT-FILE]]
 // Starts EXE, runs DRIVE through the UI driver (answering the few-files
-// warning), prints each row of the results window with the model's summed
-// service time for the same section and their ratio, then the speed-up of the
-// with-cache pass, saves the results window as SHOTS-DIR/results.png, and quits.
-// Paths may be Unix paths. Exit code 0 when the run completed and its log was found.
+// warning), prints each row of the results window with its transfer rate or
+// access time, under it the model's summed service time for the same section,
+// the same figures from that time and the ratio of the two times, then the
+// speed-up of the with-cache pass; saves the results window as
+// SHOTS-DIR/results.png; with PRINT-FILE (the default printer's output file),
+// presses Print and waits for the job; and quits. Paths may be Unix paths.
+// Exit code 0 when the run completed, its log was found and a page was printed if asked.
+#include "figures.h"
 #include "modellog.h"
 #include "uidriver.h"
 
@@ -40,22 +44,22 @@ void AnswerBoxes(DWORD pid, bool* failed)
     }
 }
 
+// The row, and under it the model's time for the same section with the figures from that time.
 void PrintRow(const std::vector<std::string>& row, const Section* section)
 {
-    std::string test = row.size() > 0 ? row[0] : "", text = row.size() > 1 ? row[1] : "",
-                time = row.size() > 2 ? row[2] : "";
-    std::printf("%6s  %-34s %16s", test.c_str(), text.c_str(), time.c_str());
-    double program = modellog::ParseSeconds(time);
-    if (section && program >= 0) {
-        double model = section->serviceUs / 1e6;
-        std::printf("   model %9.4f s", model);
-        if (model > 0) std::printf("   ratio %6.3f", program / model);
-        if (section->cacheHits) std::printf("   (%d requests from the cache)", section->cacheHits);
-    }
-    std::printf("\n");
+    std::printf("%s\n", kv::FormatRow(row).c_str());
+    const double program = row.size() > 2 ? kv::ParseSeconds(row[2]) : -1;
+    if (!section || program < 0)
+        return;
+    const double model = section->serviceUs / 1e6;
+    char label[64] = "drive model:", time[32], ratio[32] = "";
+    if (section->cacheHits)
+        std::snprintf(label, sizeof label, "model, %d from the cache:", section->cacheHits);
+    std::snprintf(time, sizeof time, "%8.4f seconds", model);
+    if (model > 0)
+        std::snprintf(ratio, sizeof ratio, "  ratio %5.3f", program / model);
+    std::printf("%s\n", kv::FormatLine("", label, time, kv::FormatFigures(kv::ReadKindOf(row), model), ratio).c_str());
 }
-
-double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
 
 }  // namespace
 
@@ -63,7 +67,7 @@ int main(int argc, char** argv)
 {
     _setmode(_fileno(stdout), _O_BINARY);
     std::setvbuf(stdout, nullptr, _IOLBF, 4096);
-    if (argc < 4) return Fail("usage: modelrun.exe EXE DRIVE MODEL-LOG [SHOTS-DIR]");
+    if (argc < 4) return Fail("usage: modelrun.exe EXE DRIVE MODEL-LOG [SHOTS-DIR [PRINT-FILE]]");
     const std::string exe = ToWindowsPath(argv[1]), log = ToWindowsPath(argv[3]);
     const char drive = argv[2][0];
     const long long logStart = modellog::LogSize(log);
@@ -116,17 +120,19 @@ int main(int argc, char** argv)
         PrintRow(rows[i], s);
     }
     if (passes.size() == 2 && rows.size() >= 18) {
-        auto shown = [&](size_t row) { return modellog::ParseSeconds(rows[row][2]); };
-        std::printf("speed-up with the cache (pass 0 / pass 1), program: walk %.2f, random 1 %.2f, random 2 %.2f, "
-                    "random 3 %.2f, total %.2f\n",
-                    Ratio(shown(1), shown(10)), Ratio(shown(3), shown(12)), Ratio(shown(5), shown(14)),
-                    Ratio(shown(7), shown(16)), Ratio(shown(8), shown(17)));
+        auto shown = [&](size_t row) { return kv::ParseSeconds(rows[row][2]); };
+        std::printf("speed-up with the cache (pass 0 / pass 1):\n"
+                    "  program: walk %s, random 1 %s, random 2 %s, random 3 %s, total %s\n",
+                    kv::FormatSpeedUp(shown(1), shown(10)).c_str(), kv::FormatSpeedUp(shown(3), shown(12)).c_str(),
+                    kv::FormatSpeedUp(shown(5), shown(14)).c_str(), kv::FormatSpeedUp(shown(7), shown(16)).c_str(),
+                    kv::FormatSpeedUp(shown(8), shown(17)).c_str());
         const Pass &a = passes[0], &b = passes[1];
-        std::printf("speed-up with the cache (pass 0 / pass 1), model:   walk %.2f, random 1 %.2f, random 2 %.2f, "
-                    "random 3 %.2f, total %.2f\n",
-                    Ratio(a.walk.serviceUs, b.walk.serviceUs), Ratio(a.random[0].serviceUs, b.random[0].serviceUs),
-                    Ratio(a.random[1].serviceUs, b.random[1].serviceUs), Ratio(a.random[2].serviceUs, b.random[2].serviceUs),
-                    Ratio(a.TotalUs(), b.TotalUs()));
+        std::printf("  model:   walk %s, random 1 %s, random 2 %s, random 3 %s, total %s\n",
+                    kv::FormatSpeedUp(a.walk.serviceUs, b.walk.serviceUs).c_str(),
+                    kv::FormatSpeedUp(a.random[0].serviceUs, b.random[0].serviceUs).c_str(),
+                    kv::FormatSpeedUp(a.random[1].serviceUs, b.random[1].serviceUs).c_str(),
+                    kv::FormatSpeedUp(a.random[2].serviceUs, b.random[2].serviceUs).c_str(),
+                    kv::FormatSpeedUp(a.TotalUs(), b.TotalUs()).c_str());
     }
     if (argc > 4) {
         std::string dir = argv[4];
@@ -137,8 +143,13 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     ClickButton(results, IDOK);
     WaitForWindowGone(results);
+    bool printed = true;
+    if (argc > 5) {
+        printed = kv::PrintResults(main, ToWindowsPath(argv[5]), &error);
+        std::printf(printed ? "print job: %s\n" : "print: %s\n", printed ? argv[5] : error.c_str());
+    }
     ClickButton(main, kv::kQuit);
     DWORD code = 0;
     if (!program.WaitExit(10000, &code)) return Fail("the program did not end after Quit");
-    return !failed && code == 0 && !passes.empty() ? 0 : 1;
+    return !failed && printed && code == 0 && !passes.empty() ? 0 : 1;
 }

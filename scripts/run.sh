@@ -124,12 +124,24 @@ exe=$KV_BUILD/$KV_RUN_ARCH/KORVANE.EXE
 if [ "$headless" = 0 ]; then
     kv_log "starting KORVANE.EXE on $DISPLAY; the command ends when the program does"
     wine "$exe" </dev/null >/dev/null 2>&1
-    exit $?
+    status=$?
+    # Print writes each job over the last one: the page the program printed last, if any.
+    if [ -s "$KORVANE_PRINT_FILE" ]; then
+        kv_log "the last page printed (PostScript): $KORVANE_PRINT_FILE"
+        kv_print_pages
+    else
+        kv_log "nothing was printed; Print writes its page to $KORVANE_PRINT_FILE"
+    fi
+    exit $status
 fi
 kv_log "no display: running drive $KV_RUN_DRIVE: with the UI driver in Xvfb"
+# The rows with their transfer rates and access times, then Print and its page.
 if [ -n "$KV_MODEL_LOG_D" ] && [ "${KV_RUN_DRIVE^^}" = D ]; then
-    # Each row with the model's true time for the same requests beside it.
-    wine "$KV_BUILD/$KV_RUN_ARCH/modelrun.exe" "$exe" D "$KV_MODEL_LOG_D" "$KV_SCREENS/run" </dev/null
-    exit $?
+    # Under each row, the model's true time for the same requests.
+    wine "$KV_BUILD/$KV_RUN_ARCH/modelrun.exe" "$exe" D "$KV_MODEL_LOG_D" "$KV_SCREENS/run" "$KORVANE_PRINT_FILE" </dev/null
+else
+    wine "$KV_BUILD/$KV_RUN_ARCH/uidriver.exe" demo "$exe" "$KV_SCREENS/run" "$KV_RUN_DRIVE" "$KORVANE_PRINT_FILE" </dev/null
 fi
-wine "$KV_BUILD/$KV_RUN_ARCH/uidriver.exe" demo "$exe" "$KV_SCREENS/run" "$KV_RUN_DRIVE" </dev/null
+status=$?
+kv_print_pages || status=1
+exit $status

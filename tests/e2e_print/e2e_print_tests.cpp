@@ -43,7 +43,7 @@ TEST_F(EndToEndPrint, PrintAfterARunOnSmallDiscGivesOnePageWithItsTimes)
 
     ::DeleteFileA(printFile.c_str());
     ASSERT_TRUE(PostCommand(m_main, kv::kPrint));
-    const std::string job = WaitForJob(printFile, 15000);
+    const std::string job = uidriver::WaitForPrintJob(printFile, 15000);
     ASSERT_FALSE(job.empty()) << "nothing printed";
     const std::string shots = ScreensDirectory();
     if (!shots.empty())

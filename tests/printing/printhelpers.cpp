@@ -146,30 +146,6 @@ std::string PrintFilePath()
     return uidriver::ToWindowsPath(unix);
 }
 
-std::string WaitForJob(const std::string& path, DWORD timeoutMs)
-{
-    const DWORD start = ::GetTickCount();
-    std::string last;
-    int stableChecks = 0;
-    while (::GetTickCount() - start < timeoutMs) {
-        std::ifstream in(path, std::ios::binary);
-        std::string text;
-        if (in) {
-            std::ostringstream all;
-            all << in.rdbuf();
-            text = all.str();
-        }
-        const size_t end = text.find_last_not_of("\r\n");
-        const bool complete = end != std::string::npos && end >= 4 && text.compare(end - 4, 5, "%%EOF") == 0;
-        stableChecks = complete && text == last ? stableChecks + 1 : 0;
-        if (stableChecks >= 2)
-            return text;
-        last = text;
-        ::Sleep(100);
-    }
-    return "";
-}
-
 namespace {
 
 char GlyphChar(const std::string& name)

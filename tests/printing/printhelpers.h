@@ -33,9 +33,6 @@ int MeasureText(int dpi, int height, int weight, const std::string& text);
 
 // The print file as a Windows path (from KORVANE_PRINT_FILE), empty if unset.
 std::string PrintFilePath();
-// The finished job: waits until the file ends in %%EOF and stops growing.
-// Empty when nothing came within `timeoutMs`.
-std::string WaitForJob(const std::string& path, DWORD timeoutMs);
 
 struct PrintedText {
     int x = 0, y = 0;

@@ -51,7 +51,7 @@ protected:
     {
         ::DeleteFileA(m_path.c_str());
         m_dlg.SendMessage(WM_COMMAND, ID_PRINT_RESULTS, 0);
-        return WaitForJob(m_path, 10000);
+        return uidriver::WaitForPrintJob(m_path, 10000);
     }
 
     // Presses Print, which ends its job before the command returns: no file then means no job.

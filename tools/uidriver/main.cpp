@@ -1,4 +1,5 @@
 // uidriver.exe: the UI driver's command line, for scripts (run.sh) and by-hand checks.
+#include "figures.h"
 #include "uidriver.h"
 #include <fcntl.h>
 #include <io.h>
@@ -13,8 +14,12 @@ namespace kv = uidriver::korvane;
 namespace {
 const char kUsage[] =
     "usage: uidriver.exe COMMAND ...\n"
-    "  demo EXE SHOTS-DIR [DRIVE]   start EXE, run DRIVE (default D), print the rows,\n"
-    "                               save the results window as SHOTS-DIR/results.png, quit\n"
+    "  demo EXE SHOTS-DIR [DRIVE [PRINT-FILE]]\n"
+    "                               start EXE, run DRIVE (default D), print the rows with\n"
+    "                               their transfer rates and access times, save the results\n"
+    "                               window as SHOTS-DIR/results.png; with PRINT-FILE (the\n"
+    "                               default printer's output), press Print and wait for\n"
+    "                               the job; quit\n"
     "  windows                      list the visible top-level windows (pid, class, caption)\n"
     "  rows CAPTION                 print the rows of the list view 1006 of window CAPTION\n"
     "  boxes                        list the open message boxes\n"
@@ -70,7 +75,7 @@ bool HandleBoxes(DWORD pid, bool* failed)
     return any;
 }
 
-int Demo(const std::string& exe, const std::string& shots, char drive)
+int Demo(const std::string& exe, const std::string& shots, char drive, const std::string& printFile)
 {
     Program program;
     std::string error;
@@ -112,7 +117,7 @@ int Demo(const std::string& exe, const std::string& shots, char drive)
             return Fail("the run did not end within " + std::to_string(kRunTimeout / 1000) + " s");
     }
     for (const auto& row : rows)
-        std::printf("%s\n", JoinRow(row).c_str());
+        std::printf("%s\n", kv::FormatRow(row).c_str());
     std::printf("volume: %s\n", DlgItemText(results, kv::kVolumeLabel).c_str());
     std::printf("file: %s\n", DlgItemText(results, kv::kFileName).c_str());
 
@@ -129,6 +134,15 @@ int Demo(const std::string& exe, const std::string& shots, char drive)
         return Fail("the results window did not close after OK");
     ResponseTime(main);  // the toolbar is set once the run command has returned
     std::printf("print enabled: %s\n", ToolbarButtonEnabled(FindToolbar(main), kv::kPrint) ? "yes" : "no");
+    if (!printFile.empty()) {
+        if (kv::PrintResults(main, ToWindowsPath(printFile), &error)) {
+            std::printf("print job: %s\n", printFile.c_str());
+        } else {
+            std::printf("print: %s\n", error.c_str());
+            failed = true;
+        }
+    }
+    std::fflush(stdout);
     ClickButton(main, kv::kQuit);
     DWORD code = 0;
     if (!program.WaitExit(10000, &code))
@@ -149,7 +163,7 @@ int main(int argc, char** argv)
     auto arg = [&](int i) { return i < argc ? std::string(argv[i]) : std::string(); };
 
     if (command == "demo" && argc >= 4)
-        return Demo(argv[2], argv[3], argc > 4 ? argv[4][0] : 'D');
+        return Demo(argv[2], argv[3], argc > 4 ? argv[4][0] : 'D', arg(5));
     if (command == "windows") {
         for (HWND hWnd : TopWindows(0)) {
             DWORD pid = 0;

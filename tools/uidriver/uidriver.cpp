@@ -740,6 +740,34 @@ std::string SaveNamedScreenshot(HWND hWnd, const std::string& name)
 }
 
 // ---------------------------------------------------------------------------
+// Printing
+
+std::string WaitForPrintJob(const std::string& path, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    std::string last;
+    int stableChecks = 0;
+    while (::GetTickCount() - start < timeoutMs) {
+        std::string text;
+        if (FILE* file = std::fopen(path.c_str(), "rb")) {
+            char buffer[65536];
+            size_t got;
+            while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+                text.append(buffer, got);
+            std::fclose(file);
+        }
+        const size_t end = text.find_last_not_of("\r\n");
+        const bool complete = end != std::string::npos && end >= 4 && text.compare(end - 4, 5, "%%EOF") == 0;
+        stableChecks = complete && text == last ? stableChecks + 1 : 0;
+        if (stableChecks >= 2)
+            return text;
+        last = text;
+        ::Sleep(100);
+    }
+    return "";
+}
+
+// ---------------------------------------------------------------------------
 // The cache device: drive list 11, drive state 8 (the flags word at offset 16), set flags 9
 
 namespace {
@@ -872,6 +900,30 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses, 
             return RunState::TimedOut;
         ::Sleep(kPollMs);
     }
+}
+
+bool PrintResults(HWND main, const std::string& printFile, std::string* error, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    HWND toolbar = FindToolbar(main);
+    // The toolbar is set once the run command has returned.
+    while (!ToolbarButtonEnabled(toolbar, kPrint)) {
+        if (::GetTickCount() - start > kWindowTimeout) {
+            *error = "Print stayed disabled";
+            return false;
+        }
+        ::Sleep(kPollMs);
+    }
+    ::DeleteFileA(printFile.c_str());
+    if (!PostCommand(main, kPrint)) {
+        *error = "the main dialog took no command";
+        return false;
+    }
+    if (WaitForPrintJob(printFile, timeoutMs).empty()) {
+        *error = "no finished job in " + printFile + " within " + std::to_string(timeoutMs / 1000) + " s";
+        return false;
+    }
+    return true;
 }
 
 bool Session::Start(const std::string& exe, std::string* error)

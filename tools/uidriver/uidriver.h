@@ -144,6 +144,13 @@ std::string ToWindowsPath(const std::string& path);
 std::string SaveNamedScreenshot(HWND hWnd, const std::string& name);
 
 // ---------------------------------------------------------------------------
+// Printing
+
+// The finished job in a print file (a Windows path): waits until the file ends
+// in %%EOF and stops growing, and returns its text; "" when none came within timeoutMs.
+std::string WaitForPrintJob(const std::string& path, DWORD timeoutMs);
+
+// ---------------------------------------------------------------------------
 // The cache device \\.\KELDR, asked directly
 
 // Letters of the drives it handles, in its order; "" without the device.
@@ -199,6 +206,11 @@ enum class RunState { Done, MessageBox, Closed, TimedOut };
 // early when a message box of pid opens or the results window closes. *rows
 // gets the list as last read.
 RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses = 0, DWORD timeoutMs = kRunTimeout);
+
+// Presses Print in the main dialog once it is enabled and waits for the finished
+// job in printFile (a Windows path, deleted first so that no earlier job counts);
+// false with *error set when Print stayed disabled or no job came.
+bool PrintResults(HWND main, const std::string& printFile, std::string* error, DWORD timeoutMs = 20000);
 
 // KORVANE.EXE for one test. Start() sets the cache device to its configured words first, so no earlier
 // test's leftovers count; End() ends a program still running and sets the words again, since a killed
