@@ -28,6 +28,10 @@ export KORVANE_MODEL_PRESET=$preset
 kv_install_deps || exit 1
 mkdir -p "$KV_BUILD"
 kv_build || exit 1
+# The floor under every figure below: a wineserver request and a read through
+# the drive model are each a round trip to another process.
+echo "== this host, one message to another process and back (tools/native/ipc)"
+"$KV_BUILD/native/roundtrip"
 trap kv_stop_all EXIT
 trap 'exit 130' INT TERM HUP
 kv_pin_for_timing
