@@ -869,7 +869,7 @@ int PassHeaders(const Rows& rows)
     return count;
 }
 
-RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses, DWORD timeoutMs)
+RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses, DWORD timeoutMs, DWORD pollMs)
 {
     const DWORD start = ::GetTickCount();
     DWORD stillSince = start;
@@ -898,7 +898,7 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses, 
             return RunState::MessageBox;
         if (::GetTickCount() - start >= timeoutMs)
             return RunState::TimedOut;
-        ::Sleep(kPollMs);
+        ::Sleep(pollMs);
     }
 }
 

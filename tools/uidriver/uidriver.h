@@ -205,7 +205,10 @@ enum class RunState { Done, MessageBox, Closed, TimedOut };
 // or (0) as many totals as headers with the list unchanged for 600 ms. Stops
 // early when a message box of pid opens or the results window closes. *rows
 // gets the list as last read.
-RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses = 0, DWORD timeoutMs = kRunTimeout);
+// pollMs: the pause between looks. Each look asks the program's window for its
+// rows; a timing run looks seldom, so that the looks cost the timed sections less.
+RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses = 0, DWORD timeoutMs = kRunTimeout,
+                       DWORD pollMs = 20);
 
 // Presses Print in the main dialog once it is enabled and waits for the finished
 // job in printFile (a Windows path, deleted first so that no earlier job counts);
