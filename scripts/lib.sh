@@ -188,8 +188,8 @@ kv_wine_theme() {
 # The setting lasts while a holder keeps /dev/cpu_dma_latency open; it ends with
 # the calling shell. Without the device (or root), runs go on with a message.
 # Without a cpuidle driver there are no idle states to keep the processors out
-# of, and the holder only slowed Wine's calls: then it is left off, unless
-# `kv_keep_cpus_awake force` (the client bench's comparison) asks for it.
+# of: the holder changed nothing there, or slowed Wine's calls, so it is left
+# off, unless `kv_keep_cpus_awake force` (the client bench's comparison) asks.
 kv_keep_cpus_awake() {
     [ -n "${KV_AWAKE_PID:-}" ] && return 0
     if [ "${1:-}" != force ] && ! kv_cpus_idle_states; then
