@@ -11,7 +11,6 @@
 namespace uidriver {
 
 namespace {
-constexpr DWORD kPollMs = 20;
 // Cross-process sends give up after this long, so a hung program cannot hang a test.
 constexpr UINT kSendTimeout = 5000;
 

@@ -9,6 +9,8 @@ namespace uidriver {
 // Default time-outs, in milliseconds.
 constexpr DWORD kWindowTimeout = 10000;
 constexpr DWORD kRunTimeout = 60000;
+// The pause between two looks while waiting for a window or a state.
+constexpr DWORD kPollMs = 20;
 
 // ---------------------------------------------------------------------------
 // Processes
@@ -208,7 +210,7 @@ enum class RunState { Done, MessageBox, Closed, TimedOut };
 // pollMs: the pause between looks. Each look asks the program's window for its
 // rows; a timing run looks seldom, so that the looks cost the timed sections less.
 RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses = 0, DWORD timeoutMs = kRunTimeout,
-                       DWORD pollMs = 20);
+                       DWORD pollMs = kPollMs);
 
 // Presses Print in the main dialog once it is enabled and waits for the finished
 // job in printFile (a Windows path, deleted first so that no earlier job counts);
