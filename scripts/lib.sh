@@ -83,11 +83,15 @@ kv_install_deps() {
     return 1
 }
 
+# Where this host cannot run an architecture's programs, its build makes only
+# what ships and what the static checks read (KORVANE_HOST_RUNS=OFF).
 kv_build() {
-    local arch
+    local arch runs
     for arch in $KV_ARCHES; do
-        if [ ! -f "$KV_BUILD/$arch/build.ninja" ]; then
-            cmake -S "$KV_ROOT" -B "$KV_BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        if kv_runs_here "$arch"; then runs=ON; else runs=OFF; fi
+        if [ ! -f "$KV_BUILD/$arch/build.ninja" ] ||
+            ! grep -qx "KORVANE_HOST_RUNS:BOOL=$runs" "$KV_BUILD/$arch/CMakeCache.txt" 2>/dev/null; then
+            cmake -S "$KV_ROOT" -B "$KV_BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_HOST_RUNS=$runs \
                 -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$arch-w64-mingw32.cmake" "$@" >/dev/null || return 1
         fi
         ninja -C "$KV_BUILD/$arch" >"$KV_BUILD/build-$arch.log" 2>&1 || { tail -40 "$KV_BUILD/build-$arch.log"; return 1; }

@@ -1,4 +1,4 @@
-# Awkward discs for the hardening tests (tests/e2e_hardening), on letters from N: on:
+# Awkward discs for the hardening tests (tests/e2e: baddisc_tests.cpp, responsive_tests.cpp), on letters from N: on:
 #   N: ODDNAMES   blanks, "%", "&" and non-ASCII names (UTF-8 here), the largest file among them
 #   O: DEEPTREE   120 nested folders, the largest file at the bottom
 #   P: LONGPATH   the largest file past 260 characters, a smaller one near the root

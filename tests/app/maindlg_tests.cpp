@@ -1,80 +1,6 @@
 // The main dialog in this process: runs on a worker thread through the real
-// modal loop, the drive selector, Print, tooltips, the system menu and Help.
-#include "app/benchapp.h"
-#include "app/maindlg.h"
-#include "res/resource.h"
-#include "tests/support/fakes.h"
-#include "tests/support/listspy.h"
-#include <gtest/gtest.h>
-#include <functional>
-#include <memory>
-
-namespace {
-
-// Runs a check at every tick of a timer while the run's modal loop pumps.
-std::function<void()> g_onTick;
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (g_onTick)
-        g_onTick();
-}
-
-class MainDlgTest : public ::testing::Test {
-protected:
-    FakeDisc disc;
-    FakeCacheDevice device;
-    MessageRecorder messages;
-    ShellIconRecorder shell;
-    ScopedSeams seams{&disc, &device, &messages, &shell};
-    std::unique_ptr<CMainDlg> dlg;
-    UINT_PTR timer = 0;
-    std::vector<std::vector<std::string>> rowsAtEnd;
-
-    void SetUp() override
-    {
-        disc.drives = (1u << 2) | (1u << 3) | (1u << 5);  // C: D: F:
-        disc.driveTypes = {{'C', DRIVE_FIXED}, {'D', DRIVE_CDROM}, {'F', DRIVE_CDROM}};
-        for (int d = 0; d < 300; ++d)
-            disc.AddDir("D:\\DIR" + std::to_string(d));
-        disc.AddFile("D:\\DIR1\\MOVIE.DAT", 3000000);
-        device.driveNumbers = {3};
-        device.flags[3] = 0x101;
-    }
-    void TearDown() override
-    {
-        if (timer)
-            ::KillTimer(nullptr, timer);
-        g_onTick = nullptr;
-    }
-    void Open()
-    {
-        dlg = std::make_unique<CMainDlg>();
-        ASSERT_TRUE(dlg->Create(IDD_MAIN, nullptr));
-    }
-    CBenchEngine& Engine() { return *dlg->m_pEngine; }
-    bool PrintEnabled() { return dlg->m_toolBar.IsButtonEnabled(ID_PRINT_RESULTS) != FALSE; }
-    bool WorkerDone()
-    {
-        DWORD code = STILL_ACTIVE;
-        return Engine().m_hWorkerThread && ::GetExitCodeThread(Engine().m_hWorkerThread, &code) &&
-               code != STILL_ACTIVE;
-    }
-    // Presses OK on the results window once the worker has ended.
-    void DismissWhenDone(std::function<void()> during = nullptr)
-    {
-        g_onTick = [this, during] {
-            if (during)
-                during();
-            if (WorkerDone() && Engine().m_resultsDlg.m_stopRequested == 0) {
-                rowsAtEnd = ReadRows(Engine().m_resultsDlg.m_list.m_hWnd);
-                Engine().m_resultsDlg.SendMessage(WM_COMMAND, IDOK, 0);
-            }
-        };
-        timer = ::SetTimer(nullptr, 0, 20, Tick);
-    }
-};
-
-} // namespace
+// modal loop, Print, tooltips and the system menu.
+#include "tests/app/maindlgtest.h"
 
 TEST_F(MainDlgTest, StartsWithPrintDisabledAndTheCdDrivesListed)
 {
@@ -97,29 +23,6 @@ TEST_F(MainDlgTest, StartsWithPrintDisabledAndTheCdDrivesListed)
     dlg.reset();
     EXPECT_EQ(1, device.closes);
 }
-
-// The CD-drive icon's index: the shell's stock icon where it names one (Vista
-// and later), else the fixed index. The shell is asked about the system drive
-// only, never about a drive of the list, whose disc it would read.
-class DriveIconTest : public MainDlgTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
-
-TEST_P(DriveIconTest, ComesWithoutAShellCallOnAListedDrive)
-{
-    shell.stockIndex = GetParam().first;
-    Open();
-    EXPECT_EQ(GetParam().second, dlg->m_driveCombo.m_iconIndex[DRIVE_CDROM]);
-    EXPECT_EQ(std::vector<int>{11}, shell.stockIds);  // SIID_DRIVECD
-    char systemDir[MAX_PATH] = "";
-    ASSERT_GT(::GetSystemDirectoryA(systemDir, sizeof systemDir), 3u);
-    EXPECT_EQ(std::vector<std::string>{std::string(systemDir, 3)}, shell.paths);
-    ASSERT_EQ(2, dlg->m_driveCombo.GetCount());
-    for (const std::string& path : shell.paths)
-        for (int i = 0; i < 2; ++i)
-            EXPECT_STRNE(path.c_str(), reinterpret_cast<const char*>(dlg->m_driveCombo.GetItemData(i)));
-}
-
-INSTANTIATE_TEST_SUITE_P(Shells, DriveIconTest,
-                         ::testing::Values(std::make_pair(-1, 11), std::make_pair(42, 42)));
 
 TEST_F(MainDlgTest, CompleteTwoPassRunEnablesPrintAndRestoresTheFlags)
 {
@@ -325,52 +228,6 @@ TEST_F(MainDlgTest, SystemMenuEndsWithAbout)
     EXPECT_EQ(reinterpret_cast<LRESULT>(dlg->m_hSmallIcon), dlg->SendMessage(WM_QUERYDRAGICON));
 }
 
-namespace {
-struct HelpCall { std::string file; UINT command; std::string keyword; int calls = 0; BOOL result = TRUE; };
-HelpCall g_help;
-BOOL RecordHelp(HWND, const char* file, UINT command, ULONG_PTR data)
-{
-    ++g_help.calls;
-    g_help.file = file;
-    g_help.command = command;
-    g_help.keyword = reinterpret_cast<const char*>(data);
-    return g_help.result;
-}
-}
-
-TEST_F(MainDlgTest, HelpOpensTheFileBesideTheProgram)
-{
-    Open();
-    auto savedFn = theApp.m_pfnWinHelp;
-    const std::string savedPath = theApp.m_helpFilePath;
-    theApp.m_pfnWinHelp = RecordHelp;
-    theApp.m_helpFilePath = "C:\\Program Files\\Korvane\\KORVANE.HLP";
-    char cwd[MAX_PATH];
-    ::GetCurrentDirectoryA(sizeof cwd, cwd);
-    ::SetCurrentDirectoryA("C:\\windows");
-    g_help = HelpCall{};
-
-    dlg->SendMessage(WM_COMMAND, ID_HELP, 0);
-    EXPECT_EQ(1, g_help.calls);
-    EXPECT_EQ("C:\\Program Files\\Korvane\\ZELKOR.HLP", g_help.file);
-    EXPECT_EQ(UINT(HELP_KEY), g_help.command);
-    EXPECT_EQ("Korvane", g_help.keyword);
-    EXPECT_EQ("C:\\Program Files\\Korvane\\KORVANE.HLP", theApp.m_helpFilePath);
-    EXPECT_TRUE(messages.boxes.empty());
-
-    // F1 (WM_HELP) does the same; a failing help engine gives the message.
-    g_help.result = FALSE;
-    HELPINFO info{};
-    info.cbSize = sizeof info;
-    dlg->SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(2, g_help.calls);
-    ASSERT_EQ(1u, messages.boxes.size());
-    EXPECT_EQ("Failed to launch help.", messages.boxes[0].text);
-
-    ::SetCurrentDirectoryA(cwd);
-    theApp.m_pfnWinHelp = savedFn;
-    theApp.m_helpFilePath = savedPath;
-}
 
 TEST_F(MainDlgTest, RunInsideItsOwnWarningAndQuitDuringItStartNothing)
 {

@@ -124,38 +124,4 @@ TEST_F(CacheDeviceTest, CommandLineToolSetsAndRefusesClearly)
     EXPECT_NE(err.find("usage"), std::string::npos);
 }
 
-// A device that cannot be opened: no drives, no roots, and no request ever reaches the device layer.
-struct CountingDevice : ICacheDevice {
-    int controls = 0;
-    HANDLE Open(const char*) override
-    {
-        return ::CreateFileA("\\\\.\\KELDR_ABSENT", 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE,
-                             nullptr);
-    }
-    BOOL Control(HANDLE, DWORD, void*, DWORD, void*, DWORD, DWORD*) override
-    {
-        ++controls;
-        return FALSE;
-    }
-    BOOL Close(HANDLE device) override { return ::CloseHandle(device); }
-};
-
-TEST(CacheDeviceAbsent, NoDrivesAndNoRequests)
-{
-    CountingDevice device;
-    SetCacheDevice(&device);
-    {
-        CCacheControl cache;
-        EXPECT_FALSE(cache.IsOpen());
-        EXPECT_NE(cache.m_openError, 0u);
-        EXPECT_EQ(cache.m_driveCount, 0);
-        EXPECT_EQ(cache.GetDriveRoots()[0], nullptr);
-        EXPECT_EQ(cache.GetDriveState(0), 1);
-        EXPECT_EQ(cache.SetDriveFlags(0), 0);
-        EXPECT_EQ(cache.QueryDrives(), 0);
-    }
-    SetCacheDevice(nullptr);
-    EXPECT_EQ(device.controls, 0);
-}
-
 } // namespace

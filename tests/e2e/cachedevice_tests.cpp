@@ -1,6 +1,6 @@
 // KORVANE.EXE on the cached sample disc D:, driven from outside: two passes, and the drive's flags word the
 // same after the run as before, after exactly the three changes of a two-pass run.
-#include "device.h"
+#include "tests/cachedevice/device.h"
 #include "korvanetest.h"
 #include <gtest/gtest.h>
 

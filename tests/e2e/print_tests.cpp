@@ -1,5 +1,5 @@
 // Print Results after a real run of KORVANE.EXE on E: (SMALLDISC), pressed from outside.
-#include "tests/printing/printhelpers.h"
+#include "tests/results/printhelpers.h"
 #include "korvanetest.h"
 #include <gtest/gtest.h>
 #include <algorithm>

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The release package end to end: scripts/dist.sh makes the zip, which is checked
-# and unpacked into a fresh folder. Given the test program, its KORVANE.EXE is
-# started from there on E:; without it, the files are checked instead (imports,
-# PE type, version), which needs no Windows program to run.
-#   dist_test.sh I686_BUILD_DIR [E2E_HARDENING_EXE]
+# and unpacked into a fresh folder. Given a test program and its arguments, it is
+# run with KORVANE_DIST_DIR naming that folder, to start its KORVANE.EXE on E:;
+# without one, the files are checked instead (imports, PE type, version), which
+# needs no Windows program to run.
+#   release_zip.sh I686_BUILD_DIR [TEST_PROGRAM ARGS...]
 set -uo pipefail
-build=$1 tests=${2:-}
+build=$1
+shift
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -33,8 +35,8 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 print("package:", ", ".join("%s %d bytes" % (i.filename, i.file_size) for i in z.infolist()))
 PY
 
-if [ -n "$tests" ]; then
-    KORVANE_DIST_DIR=$unpacked "$root/scripts/bin/wine" "$tests" --gtest_filter='Dist.*'
+if [ $# -gt 0 ]; then
+    KORVANE_DIST_DIR=$unpacked "$root/scripts/bin/wine" "$@"
     code=$?
     [ $code = 77 ] && exit 77  # the host cannot start an i686 program
     [ $code = 0 ] || fail "the unpacked program did not run"

@@ -2,8 +2,8 @@
 """Runs a test with KORVANE.EXE told that Windows is Windows 98 (or 95), then
 puts the prefix back as it was, even when the test fails.
 
-    win98_mode.py [--windows 95|98] PROBE.EXE -- COMMAND...
-    win98_mode.py --restore
+    win9x_mode.py [--windows 95|98] PROBE.EXE -- COMMAND...
+    win9x_mode.py --restore
 
 Wine takes the version a program sees from HKCU\\Software\\Wine\\AppDefaults\\
 <program name>\\Version, so only KORVANE.EXE is affected, not the test driver.

@@ -1,4 +1,4 @@
-// Tests of KELDR32's DDE command building, window-information parsing and registry reading.
+// KELDR32's DDE command building and window-information parsing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -6,7 +6,6 @@
 #include <string>
 
 #include "ddetext.h"
-#include "regstring.h"
 
 using keldr::BuildDdeCommand;
 using keldr::FindWindowInfoTitle;
@@ -87,61 +86,4 @@ TEST(WindowInfoReply, ScansOnlyWithinTheReportedSize)
     // A NUL ends the text even when the size reaches past it.
     EXPECT_EQ(Title(std::string("\"1\",\"Ti\0tle\"", 12)), "<none>");
     EXPECT_EQ(Title(std::string("\"1\0\",\"T\"", 8)), "<none>");
-}
-
-class RegString : public ::testing::Test {
-protected:
-    static constexpr const char* kKey = "Software\\KorvaneTest\\RegString";
-
-    void SetUp() override { ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                      nullptr, &m_key, nullptr),
-                                      ERROR_SUCCESS); }
-    void TearDown() override
-    {
-        RegCloseKey(m_key);
-        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KorvaneTest");
-    }
-    void Set(DWORD type, const void* data, DWORD size)
-    {
-        ASSERT_EQ(RegSetValueExA(m_key, nullptr, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    }
-    std::string Read(const char* subkey = kKey)
-    {
-        char* text = keldr::ReadRegString(HKEY_CURRENT_USER, subkey, nullptr);
-        if (!text)
-            return "<none>";
-        std::string result = text;
-        free(text);
-        return result;
-    }
-    HKEY m_key = nullptr;
-};
-
-TEST_F(RegString, ReadsAPlainString)
-{
-    Set(REG_SZ, "\"C:\\b.exe\" \"%1\"", 16);
-    EXPECT_EQ(Read(), "\"C:\\b.exe\" \"%1\"");
-}
-
-TEST_F(RegString, MissingKeyOrValueOrOtherTypeOrEmptyIsAbsent)
-{
-    EXPECT_EQ(Read("Software\\KorvaneTest\\NoSuchKey"), "<none>");
-    EXPECT_EQ(Read(), "<none>");
-    Set(REG_EXPAND_SZ, "%SystemRoot%\\b.exe", 19);
-    EXPECT_EQ(Read(), "<none>");
-    const DWORD number = 5;
-    Set(REG_DWORD, &number, sizeof number);
-    EXPECT_EQ(Read(), "<none>");
-    Set(REG_SZ, nullptr, 0);
-    EXPECT_EQ(Read(), "<none>");
-    Set(REG_SZ, "", 1);
-    EXPECT_EQ(Read(), "<none>");
-}
-
-TEST_F(RegString, ValueWithoutTerminatingZeroEndsAtItsSize)
-{
-    // The byte after the counted ones is not a NUL, so it is stored unterminated.
-    Set(REG_SZ, "BrowserXYZ", 7);
-    EXPECT_EQ(Read(), "Browser");
 }
