@@ -83,26 +83,50 @@ kv_install_deps() {
     return 1
 }
 
+# kv_timed LABEL COMMAND...: runs COMMAND in this shell and notes its wall time
+# in KV_TIMES, which kv_say_times prints as one line.
+KV_TIMES=""
+kv_timed() {
+    local label=$1 start=$SECONDS status
+    shift
+    "$@"
+    status=$?
+    KV_TIMES="$KV_TIMES, $label $((SECONDS - start)) s"
+    return $status
+}
+kv_say_times() { kv_log "time: ${KV_TIMES#, }"; }
+
+# Every architecture of KV_ARCHES, then the Linux-side tools, each timed.
+kv_build() {
+    local arch
+    for arch in $KV_ARCHES; do
+        kv_timed "build $arch" kv_build_arch "$arch" "$@" || return 1
+    done
+    if [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; then
+        kv_timed "build native" kv_build_native || return 1
+    fi
+}
+
 # Where this host cannot run an architecture's programs, its build makes only
 # what ships and what the static checks read (KORVANE_HOST_RUNS=OFF).
-kv_build() {
-    local arch runs
-    for arch in $KV_ARCHES; do
-        if kv_runs_here "$arch"; then runs=ON; else runs=OFF; fi
-        if [ ! -f "$KV_BUILD/$arch/build.ninja" ] ||
-            ! grep -qx "KORVANE_HOST_RUNS:BOOL=$runs" "$KV_BUILD/$arch/CMakeCache.txt" 2>/dev/null; then
-            cmake -S "$KV_ROOT" -B "$KV_BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_HOST_RUNS=$runs \
-                -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$arch-w64-mingw32.cmake" "$@" >/dev/null || return 1
-        fi
-        ninja -C "$KV_BUILD/$arch" >"$KV_BUILD/build-$arch.log" 2>&1 || { tail -40 "$KV_BUILD/build-$arch.log"; return 1; }
-    done
-    # Host tools (drive model, help compiler), when there are any.
-    if [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; then
-        if [ ! -f "$KV_BUILD/native/build.ninja" ]; then
-            cmake -S "$KV_ROOT/tools/native" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || return 1
-        fi
-        ninja -C "$KV_BUILD/native" >"$KV_BUILD/build-native.log" 2>&1 || { tail -40 "$KV_BUILD/build-native.log"; return 1; }
+kv_build_arch() {
+    local arch=$1 runs
+    shift
+    if kv_runs_here "$arch"; then runs=ON; else runs=OFF; fi
+    if [ ! -f "$KV_BUILD/$arch/build.ninja" ] ||
+        ! grep -qx "KORVANE_HOST_RUNS:BOOL=$runs" "$KV_BUILD/$arch/CMakeCache.txt" 2>/dev/null; then
+        cmake -S "$KV_ROOT" -B "$KV_BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_HOST_RUNS=$runs \
+            -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$arch-w64-mingw32.cmake" "$@" >/dev/null || return 1
     fi
+    ninja -C "$KV_BUILD/$arch" >"$KV_BUILD/build-$arch.log" 2>&1 || { tail -40 "$KV_BUILD/build-$arch.log"; return 1; }
+}
+
+# The Linux-side tools (drive model, ...) and their tests, with the host compiler.
+kv_build_native() {
+    if [ ! -f "$KV_BUILD/native/build.ninja" ]; then
+        cmake -S "$KV_ROOT/tools/native" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || return 1
+    fi
+    ninja -C "$KV_BUILD/native" >"$KV_BUILD/build-native.log" 2>&1 || { tail -40 "$KV_BUILD/build-native.log"; return 1; }
 }
 
 # A private X display (Xvfb), unless KORVANE_USE_DISPLAY asks for $DISPLAY.
