@@ -1,0 +1,41 @@
+// UI driver, input: commands, button clicks and keys posted to the program as a person would give them.
+#include "uidriver.h"
+
+namespace uidriver {
+
+bool PostCommand(HWND hWnd, int id)
+{
+    return ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(id, 0), 0) != 0;
+}
+
+bool ClickButton(HWND hDlg, int id)
+{
+    HWND button = ::GetDlgItem(hDlg, id);
+    return ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+bool PressButton(HWND hDlg, int id)
+{
+    HWND button = ::GetDlgItem(hDlg, id);
+    return button && ::PostMessageA(button, BM_CLICK, 0, 0) != 0;
+}
+
+bool PressKey(HWND hWnd, UINT vk)
+{
+    HWND target = hWnd;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && info.hwndFocus &&
+        (info.hwndFocus == hWnd || ::IsChild(hWnd, info.hwndFocus)))
+        target = info.hwndFocus;
+    const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyA(vk, 0 /* MAPVK_VK_TO_VSC */)) << 16;
+    return ::PostMessageA(target, WM_KEYDOWN, vk, scan | 1) &&
+           ::PostMessageA(target, WM_KEYUP, vk, scan | 1 | (1u << 30) | (1u << 31));
+}
+
+bool PressCloseBox(HWND hWnd)
+{
+    return ::PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0) != 0;
+}
+
+}  // namespace uidriver
