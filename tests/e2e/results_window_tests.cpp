@@ -1,6 +1,6 @@
 // End to end: the results window's own keys and buttons while and after a run.
 #include <gtest/gtest.h>
-#include <korvanetest.h>
+#include "korvanetest.h"
 
 using namespace uidriver;
 namespace kv = uidriver::korvane;

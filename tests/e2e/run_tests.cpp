@@ -1,6 +1,6 @@
 // End to end: KORVANE.EXE driven from outside through its windows, on the test discs D: to G: and the disc images: the main dialog and the runs.
 #include <gtest/gtest.h>
-#include <korvanetest.h>
+#include "korvanetest.h"
 #include <cstring>
 
 using namespace uidriver;

@@ -2,7 +2,7 @@
 // what it holds (handles, windows, memory) read from outside.
 #pragma once
 #include <gtest/gtest.h>
-#include <korvanetest.h>
+#include "korvanetest.h"
 #include <psapi.h>
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The main dialog's smaller services, from outside: about box, tooltips,
 // minimised icon, and the calls Help and F1 make to the help engine.
 #include <gtest/gtest.h>
-#include <korvanetest.h>
+#include "korvanetest.h"
 #include <commctrl.h>
 #include <string>
 
