@@ -9,7 +9,8 @@
 // SHOTS-DIR/results.png; with PRINT-FILE (the default printer's output file),
 // presses Print and waits for the job; and quits. Paths may be Unix paths.
 // Exit code 0 when the run completed, its log was found and a page was printed if asked.
-#include "figures.h"
+#include "results/figures.h"
+#include "table.h"
 #include "modellog.h"
 #include "uidriver.h"
 
@@ -51,7 +52,7 @@ void AnswerBoxes(DWORD pid, bool* failed)
 void PrintRow(const std::vector<std::string>& row, const Section* section)
 {
     std::printf("%s\n", kv::FormatRow(row).c_str());
-    const double program = row.size() > 2 ? kv::ParseSeconds(row[2]) : -1;
+    const double program = row.size() > 2 ? report::ParseSeconds(row[2]) : -1;
     if (!section || program < 0)
         return;
     const double model = section->serviceUs / 1e6;
@@ -61,7 +62,7 @@ void PrintRow(const std::vector<std::string>& row, const Section* section)
     std::snprintf(time, sizeof time, "%8.4f seconds", model);
     if (model > 0)
         std::snprintf(ratio, sizeof ratio, "  ratio %5.3f", program / model);
-    std::printf("%s\n", kv::FormatLine("", label, time, kv::FormatFigures(kv::ReadKindOf(row), model), ratio).c_str());
+    std::printf("%s\n", kv::FormatLine("", label, time, report::FormatFigures(report::ReadKindOf(row), model), ratio).c_str());
 }
 
 }  // namespace
@@ -123,7 +124,7 @@ int main(int argc, char** argv)
         PrintRow(rows[i], s);
     }
     if (passes.size() == 2 && rows.size() >= 18) {
-        auto shown = [&](size_t row) { return kv::ParseSeconds(rows[row][2]); };
+        auto shown = [&](size_t row) { return report::ParseSeconds(rows[row][2]); };
         std::printf("speed-up with the cache (pass 0 / pass 1):\n"
                     "  program: walk %s, random 1 %s, random 2 %s, random 3 %s, total %s\n",
                     kv::FormatSpeedUp(shown(1), shown(10)).c_str(), kv::FormatSpeedUp(shown(3), shown(12)).c_str(),

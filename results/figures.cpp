@@ -1,15 +1,34 @@
-// Transfer rate, x rating and access time of the results rows, and the headless table's line layout.
+// Transfer rate, x rating and access time of the results rows, and the results as copied text.
 #include "figures.h"
-#include "engine/constants.h"
+#include "../engine/constants.h"
+#include "reportlayout.h"
 #include <cstdio>
 #include <cstdlib>
 
-namespace uidriver {
-namespace korvane {
+namespace report {
 
 namespace {
 // Below this a time shows as 0.00 seconds: dividing by it would give figures the table does not support.
 constexpr double kShownZero = 0.005;
+
+std::string Number(const char* format, double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// A pass's row in the window reads "** Testing ... **"; the page and the copy show the words.
+bool IsHeading(const std::vector<std::string>& row, std::string* words)
+{
+    if (row.size() < 2 || !(row.size() < 3 || row[2].empty()))
+        return false;
+    const std::string& d = row[1];
+    if (d.size() < 6 || d.compare(0, 3, "** ") != 0 || d.compare(d.size() - 3, 3, " **") != 0)
+        return false;
+    *words = d.substr(3, d.size() - 6);
+    return true;
+}
 }  // namespace
 
 double ParseSeconds(const std::string& text)
@@ -48,52 +67,52 @@ ReadFigures DeriveFigures(ReadKind kind, double seconds)
     return figures;
 }
 
-std::string FormatFigures(ReadKind kind, double seconds)
+std::vector<std::string> FigureNumbers(ReadKind kind, double seconds)
 {
     const ReadFigures f = DeriveFigures(kind, seconds);
-    char text[64];
-    if (kind == ReadKind::Sequential) {
-        if (f.known)
-            std::snprintf(text, sizeof text, "%6.0f KB/s %6.1fx", f.kbPerSecond, f.xRating);
-        else
-            std::snprintf(text, sizeof text, "%6s KB/s %6sx", "-", "-");
-    } else if (kind == ReadKind::Random) {
-        if (f.known)
-            std::snprintf(text, sizeof text, "%6.2f ms/access", f.msPerAccess);
-        else
-            std::snprintf(text, sizeof text, "%6s ms/access", "-");
-    } else {
-        text[0] = '\0';
+    if (kind == ReadKind::Sequential)
+        return f.known ? std::vector<std::string>{Number("%.0f", f.kbPerSecond), Number("%.1f", f.xRating)}
+                       : std::vector<std::string>{"-", "-"};
+    if (kind == ReadKind::Random)
+        return {f.known ? Number("%.2f", f.msPerAccess) : "-"};
+    return {};
+}
+
+std::string FormatFigures(ReadKind kind, double seconds)
+{
+    const std::vector<std::string> n = FigureNumbers(kind, seconds);
+    char text[64] = "";
+    if (n.size() == 2)
+        std::snprintf(text, sizeof text, "%6s KB/s %6sx", n[0].c_str(), n[1].c_str());
+    else if (n.size() == 1)
+        std::snprintf(text, sizeof text, "%6s ms/access", n[0].c_str());
+    return text;
+}
+
+std::string CopyText(const std::string& volume, const std::string& file, const ResultRows& rows)
+{
+    if (rows.empty())
+        return "";
+    std::string text = std::string(kTitle) + " " + kVersion + "\tCD-ROM Volume : " + volume +
+                       "\tFile used for read test : " + file + "\r\n";
+    for (const auto& row : rows) {
+        std::string heading;
+        if (IsHeading(row, &heading)) {
+            text += heading + "\r\n";
+            continue;
+        }
+        auto cell = [&](size_t i) { return i < row.size() ? row[i] : std::string(); };
+        text += cell(0) + "\t" + cell(1) + "\t" + cell(2);
+        // A row still being timed shows no time yet, and so no figures.
+        const double seconds = ParseSeconds(cell(2));
+        const std::vector<std::string> n = seconds < 0 ? std::vector<std::string>{} : FigureNumbers(ReadKindOf(row), seconds);
+        if (n.size() == 2)
+            text += "\t" + n[0] + " KB/s\t" + n[1] + "x";
+        else if (n.size() == 1)
+            text += "\t" + n[0] + " ms/access";
+        text += "\r\n";
     }
     return text;
 }
 
-std::string FormatLine(const std::string& test, const std::string& description, const std::string& time,
-                       const std::string& figures, const std::string& tail)
-{
-    // Test 6 (as the program pads it), description 30, time 16 ("%8.2f seconds"), figures 19.
-    char text[512];
-    std::snprintf(text, sizeof text, "%6s  %-30s %16s  %-19s%s", test.c_str(), description.c_str(), time.c_str(),
-                  figures.c_str(), tail.c_str());
-    std::string line = text;
-    line.erase(line.find_last_not_of(' ') + 1);
-    return line;
-}
-
-std::string FormatRow(const std::vector<std::string>& row)
-{
-    auto cell = [&](size_t i) { return i < row.size() ? row[i] : std::string(); };
-    return FormatLine(cell(0), cell(1), cell(2), FormatFigures(ReadKindOf(row), ParseSeconds(cell(2))));
-}
-
-std::string FormatSpeedUp(double pass0, double pass1)
-{
-    if (!(pass0 > 0 && pass1 > 0))
-        return "-";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", pass0 / pass1);
-    return text;
-}
-
-}  // namespace korvane
-}  // namespace uidriver
+}  // namespace report

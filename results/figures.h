@@ -1,11 +1,10 @@
-// The figures a drive review reads off a results row: transfer rate and x rating, time per access.
-// The headless run prints them beside the rows; the program's own window and page show seconds only.
+// The figures a drive review reads off a results row (transfer rate and x rating, time per access),
+// and the results as the plain text that the results window copies.
 #pragma once
 #include <string>
 #include <vector>
 
-namespace uidriver {
-namespace korvane {
+namespace report {
 
 // "%8.2f seconds" as the program writes its times; -1 when the text is not one.
 double ParseSeconds(const std::string& text);
@@ -29,17 +28,19 @@ struct ReadFigures {
 };
 ReadFigures DeriveFigures(ReadKind kind, double seconds);
 
-// The figures as the table prints them: "  7680 KB/s   51.2x" or "  3.20 ms/access",
-// with "-" for each number that is not known; "" for ReadKind::None.
+// The numbers of a section's figures as text, each "-" when not known:
+// {KB/s, x} for a sequential read, {ms per access} for a random one, {} otherwise.
+std::vector<std::string> FigureNumbers(ReadKind kind, double seconds);
+// The figures in the fixed columns of the run command's table: "  7680 KB/s   51.2x",
+// "  3.20 ms/access", or "" for ReadKind::None.
 std::string FormatFigures(ReadKind kind, double seconds);
-// One line of the table: test, description, time and figures in fixed columns
-// (76 wide), then tail; trailing blanks cut. A tail of up to 24 keeps it in 100.
-std::string FormatLine(const std::string& test, const std::string& description, const std::string& time,
-                       const std::string& figures, const std::string& tail = "");
-// A row of the results window as a line, with the figures of its shown time.
-std::string FormatRow(const std::vector<std::string>& row);
-// pass0 / pass1 as "%.2f", or "-" when either is not above zero.
-std::string FormatSpeedUp(double pass0, double pass1);
 
-}  // namespace korvane
-}  // namespace uidriver
+// The results as a user pastes them: a line with the program, its version, the
+// volume and the read file; per pass a heading line; per row its test number,
+// description and time as the window shows them, and for a read row with a
+// shown time its figures, all tab-separated. Lines end in CR LF, as the
+// clipboard's text does. "" when there are no rows.
+using ResultRows = std::vector<std::vector<std::string>>;
+std::string CopyText(const std::string& volume, const std::string& file, const ResultRows& rows);
+
+}  // namespace report

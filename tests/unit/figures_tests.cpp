@@ -1,11 +1,12 @@
 // The transfer rates and access times the headless run prints beside the results rows.
-#include "figures.h"
+#include "results/figures.h"
+#include "table.h"
 #include <gtest/gtest.h>
 
 namespace {
 
 namespace kv = uidriver::korvane;
-using kv::ReadKind;
+using report::ReadKind;
 
 struct Case {
     ReadKind kind;
@@ -20,12 +21,12 @@ class Figures : public ::testing::TestWithParam<Case> {};
 TEST_P(Figures, FromOneSectionsTime)
 {
     const Case& c = GetParam();
-    const kv::ReadFigures f = kv::DeriveFigures(c.kind, c.seconds);
+    const report::ReadFigures f = report::DeriveFigures(c.kind, c.seconds);
     EXPECT_EQ(f.known, c.known);
     EXPECT_NEAR(f.kbPerSecond, c.kbPerSecond, 0.01);
     EXPECT_NEAR(f.xRating, c.xRating, 0.001);
     EXPECT_NEAR(f.msPerAccess, c.msPerAccess, 0.0001);
-    EXPECT_EQ(kv::FormatFigures(c.kind, c.seconds), c.text);
+    EXPECT_EQ(report::FormatFigures(c.kind, c.seconds), c.text);
 }
 
 // 384 blocks of 2048 bytes are 768 KB; 1x is 150 KB/s.
@@ -56,7 +57,7 @@ TEST(FiguresTable, RowsOfTheResultsWindowKeepTheirColumnsWithin100)
 
     // A line under a row (the drive model's) puts its time and figures in the row's columns.
     const std::string model = kv::FormatLine("", "model, 384 from the cache:", " 99.1234 seconds",
-                                             kv::FormatFigures(ReadKind::Sequential, 99.1234), "  ratio 0.997");
+                                             report::FormatFigures(ReadKind::Sequential, 99.1234), "  ratio 0.997");
     EXPECT_EQ(model.find("seconds"), sequential.find("seconds"));
     EXPECT_EQ(model.find("KB/s"), sequential.find("KB/s"));
     EXPECT_LE(model.size(), 100u);
@@ -67,9 +68,9 @@ TEST(FiguresTable, SpeedUpNeedsBothTimes)
     EXPECT_EQ(kv::FormatSpeedUp(0.52, 0.10), "5.20");
     EXPECT_EQ(kv::FormatSpeedUp(0.52, 0.0), "-");
     EXPECT_EQ(kv::FormatSpeedUp(0.0, 0.10), "-");
-    EXPECT_EQ(kv::ParseSeconds("    0.00 seconds"), 0.0);
-    EXPECT_EQ(kv::ParseSeconds("1234.56 seconds"), 1234.56);
-    EXPECT_EQ(kv::ParseSeconds(""), -1);
+    EXPECT_EQ(report::ParseSeconds("    0.00 seconds"), 0.0);
+    EXPECT_EQ(report::ParseSeconds("1234.56 seconds"), 1234.56);
+    EXPECT_EQ(report::ParseSeconds(""), -1);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // uidriver.exe: the UI driver's command line, for scripts (run.sh) and by-hand checks.
-#include "figures.h"
+#include "table.h"
 #include "uidriver.h"
 #include <fcntl.h>
 #include <io.h>
