@@ -13,6 +13,9 @@ struct IShellIcons {
     // The index in the system image list of stock icon `id` (SHGetStockIconInfo,
     // Windows Vista and later), or -1 where the shell has no such index to give.
     virtual int StockIconIndex(int id) = 0;
+    // Icon resource `id` of shell32.dll at the small icon size, for the caller to
+    // destroy; null where shell32 has no such icon.
+    virtual HICON SmallShellIcon(int id) = 0;
 };
 
 IShellIcons& ShellIcons();

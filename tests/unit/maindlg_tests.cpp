@@ -98,16 +98,42 @@ TEST_F(MainDlgTest, StartsWithPrintDisabledAndTheCdDrivesListed)
     EXPECT_EQ(1, device.closes);
 }
 
-// The CD-drive icon's index: the shell's stock icon where it names one (Vista
-// and later), else the fixed index. The shell is asked about the system drive
-// only, never about a drive of the list, whose disc it would read.
-class DriveIconTest : public MainDlgTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
+// The CD-drive icon from the first source that has one: the shell's stock icon
+// where it names one and there is a system image list (Vista and later), else
+// shell32's icon resource, else the system image list's index 11 where the list
+// reaches it, else none. The shell is asked about the system drive only, never
+// about a drive of the list, whose disc it would read.
+struct IconCase {
+    int stockIndex;
+    int listImages;  // -1: no system image list
+    bool shellIcon;
+    bool ownList;    // drawn from the control's own list, shell32's icon in it
+    int index;       // -1: no icon drawn
+};
+
+class DriveIconTest : public MainDlgTest, public ::testing::WithParamInterface<IconCase> {
+protected:
+    void TearDown() override
+    {
+        dlg.reset();
+        if (shell.list)
+            ::ImageList_Destroy(shell.list);
+        MainDlgTest::TearDown();
+    }
+};
 
 TEST_P(DriveIconTest, ComesWithoutAShellCallOnAListedDrive)
 {
-    shell.stockIndex = GetParam().first;
+    const IconCase& c = GetParam();
+    shell.stockIndex = c.stockIndex;
+    shell.shellIcon = c.shellIcon;
+    if (c.listImages >= 0) {
+        shell.list = ::ImageList_Create(16, 16, ILC_COLOR, c.listImages, 0);
+        ::ImageList_SetImageCount(shell.list, c.listImages);
+    }
     Open();
-    EXPECT_EQ(GetParam().second, dlg->m_driveCombo.m_iconIndex[DRIVE_CDROM]);
+    EXPECT_EQ(c.index, dlg->m_driveCombo.m_iconIndex[DRIVE_CDROM]);
+    EXPECT_EQ(c.ownList, dlg->m_driveCombo.m_hOwnImageList != nullptr);
     EXPECT_EQ(std::vector<int>{11}, shell.stockIds);  // SIID_DRIVECD
     char systemDir[MAX_PATH] = "";
     ASSERT_GT(::GetSystemDirectoryA(systemDir, sizeof systemDir), 3u);
@@ -119,7 +145,12 @@ TEST_P(DriveIconTest, ComesWithoutAShellCallOnAListedDrive)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shells, DriveIconTest,
-                         ::testing::Values(std::make_pair(-1, 11), std::make_pair(42, 42)));
+                         ::testing::Values(IconCase{42, 0, true, false, 42},    // Vista and later
+                                           IconCase{42, -1, true, true, 0},     // a stock index but no list
+                                           IconCase{-1, 20, true, true, 0},     // Windows 95 to XP, Wine
+                                           IconCase{-1, 20, false, false, 11},  // no shell32 icon
+                                           IconCase{-1, 11, false, false, -1},  // a short list
+                                           IconCase{-1, -1, false, false, -1}));
 
 TEST_F(MainDlgTest, CompleteTwoPassRunEnablesPrintAndRestoresTheFlags)
 {
