@@ -151,6 +151,17 @@ void CDriveCombo::DrawItem(const DRAWITEMSTRUCT* draw)
     m_pDC = nullptr;
 }
 
+// A list item is 18 pixels high; the closed box's field, measured from the font
+// before this object was attached, is lower: there the icon is centred, so that
+// the clipped rows are shared between its top and its bottom, where a CD icon
+// shows its disc.
+int CDriveCombo::IconTop(const RECT& item)
+{
+    const int height = item.bottom - item.top;
+    const int icon = ::GetSystemMetrics(SM_CYSMICON);
+    return height >= icon + 2 ? item.top + 1 : item.top + (height - icon) / 2;
+}
+
 void CDriveCombo::DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const
 {
     HBRUSH highlight = ::CreateSolidBrush(::GetSysColor(COLOR_HIGHLIGHT));
@@ -158,7 +169,7 @@ void CDriveCombo::DrawDriveItem(BOOL selected, HDC dc, const char* text, const R
     char label[3] = {text[0], ':', 0};
     HIMAGELIST icons = m_hOwnImageList ? m_hOwnImageList : m_hSysImageList;
     if (icons && m_driveType >= 0 && m_driveType < 7 && m_iconIndex[m_driveType] >= 0)
-        ::ImageList_Draw(icons, m_iconIndex[m_driveType], dc, item.left + 4, item.top + 1,
+        ::ImageList_Draw(icons, m_iconIndex[m_driveType], dc, item.left + 4, IconTop(item),
                          selected ? ILD_TRANSPARENT | ILD_BLEND25 : ILD_TRANSPARENT);
     RECT box = item;
     box.top += 2;

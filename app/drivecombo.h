@@ -34,5 +34,6 @@ public:
 
 private:
     void ChooseCdIcon();
+    static int IconTop(const RECT& item);
     void DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const;
 };

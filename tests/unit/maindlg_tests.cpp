@@ -424,3 +424,30 @@ TEST_F(MainDlgTest, RunInsideItsOwnWarningAndQuitDuringItStartNothing)
     EXPECT_TRUE(rowsAtEnd.empty());
     EXPECT_EQ(nullptr, Engine().m_resultsDlg.m_hWnd);
 }
+
+// With this system's own shell (Wine's, where the tests run), the drive list draws a CD-drive icon.
+TEST(DriveIconOfThisShell, IsDrawn)
+{
+    CDriveCombo combo(DRIVE_CDROM);
+    HIMAGELIST icons = combo.m_hOwnImageList ? combo.m_hOwnImageList : combo.m_hSysImageList;
+    const int index = combo.m_iconIndex[DRIVE_CDROM];
+    ASSERT_NE(icons, nullptr);
+    ASSERT_GE(index, 0);
+    ASSERT_LT(index, ::ImageList_GetImageCount(icons));
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HDC screen = ::GetDC(nullptr);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 16, 16);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    RECT all{0, 0, 16, 16};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    EXPECT_TRUE(::ImageList_Draw(icons, index, dc, 0, 0, ILD_TRANSPARENT));
+    int drawn = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            drawn += ::GetPixel(dc, x, y) != RGB(255, 255, 255);
+    EXPECT_GT(drawn, 64) << "pixels of the icon";
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+}
