@@ -5,7 +5,8 @@
 // warning), prints each row of the results window with its transfer rate or
 // access time, under it the model's summed service time for the same section,
 // the same figures from that time and the ratio of the two times, then the
-// speed-up of the with-cache pass; saves the results window as
+// speed-up of the with-cache pass, then the text that Ctrl+C copies from the
+// results window; saves the results window as
 // SHOTS-DIR/results.png; with PRINT-FILE (the default printer's output file),
 // presses Print and waits for the job; and quits. Paths may be Unix paths.
 // Exit code 0 when the run completed, its log was found and a page was printed if asked.
@@ -138,6 +139,8 @@ int main(int argc, char** argv)
                     kv::FormatSpeedUp(a.random[2].serviceUs, b.random[2].serviceUs).c_str(),
                     kv::FormatSpeedUp(a.TotalUs(), b.TotalUs()).c_str());
     }
+    if (!kv::PrintCopiedResults(results))
+        failed = true;
     if (argc > 4) {
         std::string dir = argv[4];
         ::CreateDirectoryA(ToWindowsPath(dir).c_str(), nullptr);

@@ -1,5 +1,7 @@
 // UI driver: Ctrl+key presses and the clipboard's text, and copying the results window's text as a user would.
 #include "uidriver.h"
+#include <cstdio>
+#include <cstring>
 
 namespace uidriver {
 
@@ -71,7 +73,29 @@ std::string WaitForClipboardText(DWORD timeoutMs)
     }
 }
 
+std::string UnixLineEnds(const std::string& text)
+{
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lines += text[i];
+    return lines;
+}
+
 namespace korvane {
+
+bool PrintCopiedResults(HWND results)
+{
+    std::string error;
+    const std::string text = CopyResults(results, CopyBy::CtrlC, &error);
+    if (text.empty()) {
+        std::printf("copy: %s\n", error.c_str());
+        return false;
+    }
+    std::printf("copied with Ctrl+C (tab-separated):\n%s", UnixLineEnds(text).c_str());
+    std::fflush(stdout);
+    return true;
+}
 
 std::string CopyResults(HWND results, CopyBy by, std::string* error)
 {

@@ -163,6 +163,8 @@ bool ClearClipboard();
 std::string ClipboardText();
 // Waits until the clipboard holds text and returns it; "" on time-out.
 std::string WaitForClipboardText(DWORD timeoutMs = kWindowTimeout);
+// Text with its CR LF line ends as LF, for a Linux terminal or script.
+std::string UnixLineEnds(const std::string& text);
 
 // ---------------------------------------------------------------------------
 // The cache device \\.\KELDR, asked directly
@@ -234,6 +236,9 @@ enum class CopyBy { CtrlC, Menu };
 // list's right-click menu item Copy, and returns what the clipboard then holds;
 // "" with *error set when no text came.
 std::string CopyResults(HWND results, CopyBy by, std::string* error);
+// Copies with Ctrl+C and prints the clipboard's text after a heading line, tabs
+// kept, lines ending in LF; false (with a line saying why) when no text came.
+bool PrintCopiedResults(HWND results);
 
 // KORVANE.EXE for one test. Start() sets the cache device to its configured words first, so no earlier
 // test's leftovers count; End() ends a program still running and sets the words again, since a killed
