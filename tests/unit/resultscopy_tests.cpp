@@ -1,6 +1,7 @@
 // The results window's Ctrl+C in this process: the key press as the keyboard gives it, through the window's modal loop.
 #include "res/resource.h"
 #include "results/resultsdlg.h"
+#include "uidriver.h"
 #include <gtest/gtest.h>
 #include <cstring>
 #include <functional>
@@ -14,19 +15,6 @@ void CALLBACK EndWhenDone(HWND, UINT, UINT_PTR, DWORD)
 {
     if (g_done() || ++g_ticks > 250)
         g_dlg->EndModalLoop(0);
-}
-
-std::string Clipboard()
-{
-    std::string text;
-    if (::OpenClipboard(nullptr)) {
-        if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
-            text = static_cast<const char*>(::GlobalLock(data));
-            ::GlobalUnlock(data);
-        }
-        ::CloseClipboard();
-    }
-    return text;
 }
 
 void SetClipboard(const std::string& text)
@@ -72,7 +60,7 @@ protected:
         ::PostMessageA(focus, WM_KEYUP, 'C', scan | 1 | (1u << 30) | (1u << 31));
         g_dlg = &dlg;
         g_ticks = 0;
-        g_done = [waitForCopy] { return !waitForCopy || Clipboard() != "kept"; };
+        g_done = [waitForCopy] { return !waitForCopy || uidriver::ClipboardText() != "kept"; };
         UINT_PTR timer = ::SetTimer(nullptr, 0, 20, EndWhenDone);
         dlg.RunModalLoop();
         ::KillTimer(nullptr, timer);
@@ -93,7 +81,7 @@ TEST_F(ResultsCopy, CtrlCCopiesTheRowsFromWhicheverControlHasTheFocus)
     for (int id : {IDC_RESULT_LIST, IDOK}) {
         SetClipboard("kept");
         PressCtrlC(dlg.GetDlgItem(id));
-        EXPECT_EQ(Clipboard(), expected) << "focus on control " << id;
+        EXPECT_EQ(uidriver::ClipboardText(), expected) << "focus on control " << id;
     }
     EXPECT_EQ(dlg.m_stopRequested, 0);  // copying neither stops the run nor closes the window
     EXPECT_TRUE(::IsWindow(dlg.m_hWnd));
@@ -103,7 +91,7 @@ TEST_F(ResultsCopy, AnEmptyListLeavesTheClipboardAlone)
 {
     EXPECT_FALSE(dlg.CopyResults());
     PressCtrlC(dlg.GetDlgItem(IDC_RESULT_LIST), false);
-    EXPECT_EQ(Clipboard(), "kept");
+    EXPECT_EQ(uidriver::ClipboardText(), "kept");
 }
 
 }  // namespace
