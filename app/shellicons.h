@@ -1,6 +1,6 @@
-// The drive selector's interface to the shell's icons: the system image list and
-// the index of a stock icon in it. The Win32 one is the default; tests put a
-// double in its place with SetShellIcons.
+// The drive selector's interface to the shell's icons: the system image list, the
+// index of a stock icon in it, and shell32's own icon resources. The Win32 one is
+// the default; tests put a double in its place with SetShellIcons.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
