@@ -10,6 +10,8 @@ const char* g_driveTable[kMaxDriveLetters + 1];
 char g_drivePool[kMaxDriveLetters][4];
 const char* const kPlaceholder = "??";
 const int kStockDriveCd = 11;  // SIID_DRIVECD
+const int kShellCdIcon = 12;   // shell32.dll's CD-drive icon resource, Windows 95 on
+const int kListCdIndex = 11;   // where older shells keep that icon in the system image list
 }
 
 CDriveCombo::CDriveCombo(int driveType) : m_driveType(driveType)
@@ -23,16 +25,45 @@ CDriveCombo::CDriveCombo(int driveType) : m_driveType(driveType)
     m_iconIndex[DRIVE_REMOVABLE] = 7;
     m_iconIndex[DRIVE_FIXED] = 8;
     m_iconIndex[DRIVE_REMOTE] = 9;
-    m_iconIndex[DRIVE_CDROM] = 11;
+    m_iconIndex[DRIVE_CDROM] = kListCdIndex;
     m_iconIndex[DRIVE_RAMDISK] = 12;
-    // The fixed indices are where older shells keep the drive icons. A shell that
-    // fills its list on demand names the CD-drive icon's index itself; asking it
-    // about a drive of the list instead would read that drive's disc before Run.
-    if (m_driveType == DRIVE_CDROM) {
-        const int stock = ShellIcons().StockIconIndex(kStockDriveCd);
-        if (stock >= 0)
-            m_iconIndex[DRIVE_CDROM] = stock;
+    if (m_driveType == DRIVE_CDROM)
+        ChooseCdIcon();
+}
+
+CDriveCombo::~CDriveCombo()
+{
+    if (m_hOwnImageList)
+        ::ImageList_Destroy(m_hOwnImageList);
+}
+
+// The CD-drive icon from the first source that has one, none of them asked about
+// a drive of the list (that would read its disc before Run): the stock icon's
+// index in the system image list (Vista and later, whose list fills on demand);
+// shell32's icon resource (every Windows, and Wine, whose list holds few images);
+// the system image list's fixed index where the list reaches it.
+void CDriveCombo::ChooseCdIcon()
+{
+    const int stock = ShellIcons().StockIconIndex(kStockDriveCd);
+    if (stock >= 0 && m_hSysImageList) {
+        m_iconIndex[DRIVE_CDROM] = stock;
+        return;
     }
+    if (HICON icon = ShellIcons().SmallShellIcon(kShellCdIcon)) {
+        m_hOwnImageList = ::ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                             ILC_COLORDDB | ILC_MASK, 1, 0);
+        const int index = m_hOwnImageList ? ::ImageList_ReplaceIcon(m_hOwnImageList, -1, icon) : -1;
+        ::DestroyIcon(icon);
+        if (index >= 0) {
+            m_iconIndex[DRIVE_CDROM] = index;
+            return;
+        }
+        if (m_hOwnImageList)
+            ::ImageList_Destroy(m_hOwnImageList);
+        m_hOwnImageList = nullptr;
+    }
+    if (!(m_hSysImageList && ::ImageList_GetImageCount(m_hSysImageList) > kListCdIndex))
+        m_iconIndex[DRIVE_CDROM] = -1;
 }
 
 const char* const* CDriveCombo::BuildDriveList(int type)
@@ -120,13 +151,25 @@ void CDriveCombo::DrawItem(const DRAWITEMSTRUCT* draw)
     m_pDC = nullptr;
 }
 
+// A list item is 18 pixels high; the closed box's field, measured from the font
+// before this object was attached, is lower: there the icon is centred, so that
+// the clipped rows are shared between its top and its bottom, where a CD icon
+// shows its disc.
+int CDriveCombo::IconTop(const RECT& item)
+{
+    const int height = item.bottom - item.top;
+    const int icon = ::GetSystemMetrics(SM_CYSMICON);
+    return height >= icon + 2 ? item.top + 1 : item.top + (height - icon) / 2;
+}
+
 void CDriveCombo::DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const
 {
     HBRUSH highlight = ::CreateSolidBrush(::GetSysColor(COLOR_HIGHLIGHT));
     HBRUSH window = ::CreateSolidBrush(::GetSysColor(COLOR_WINDOW));
     char label[3] = {text[0], ':', 0};
-    if (m_hSysImageList && m_driveType >= 0 && m_driveType < 7)
-        ::ImageList_Draw(m_hSysImageList, m_iconIndex[m_driveType], dc, item.left + 4, item.top + 1,
+    HIMAGELIST icons = m_hOwnImageList ? m_hOwnImageList : m_hSysImageList;
+    if (icons && m_driveType >= 0 && m_driveType < 7 && m_iconIndex[m_driveType] >= 0)
+        ::ImageList_Draw(icons, m_iconIndex[m_driveType], dc, item.left + 4, IconTop(item),
                          selected ? ILD_TRANSPARENT | ILD_BLEND25 : ILD_TRANSPARENT);
     RECT box = item;
     box.top += 2;

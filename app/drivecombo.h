@@ -8,6 +8,7 @@
 class CDriveCombo : public CComboBox {
 public:
     explicit CDriveCombo(int driveType);
+    ~CDriveCombo() override;
 
     // Binds control `id` of hParent and fills it from `list` (or the drives of
     // this object's type). Nonzero when the control was found.
@@ -21,8 +22,10 @@ public:
     void MeasureItem(MEASUREITEMSTRUCT* measure) const;
     void DrawItem(const DRAWITEMSTRUCT* draw);
 
-    int m_iconIndex[7] = {};
-    HIMAGELIST m_hSysImageList = nullptr;
+    int m_iconIndex[7] = {};  // -1: no icon
+    HIMAGELIST m_hSysImageList = nullptr;  // shared with the whole system: never destroyed here
+    // shell32's CD-drive icon where the system image list has none to offer; the control's own.
+    HIMAGELIST m_hOwnImageList = nullptr;
     std::vector<std::string> m_drives;
     int m_nItemHeight = 18;
     HDC m_pDC = nullptr;
@@ -30,5 +33,7 @@ public:
     const char* const* m_pDriveList = nullptr;
 
 private:
+    void ChooseCdIcon();
+    static int IconTop(const RECT& item);
     void DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const;
 };

@@ -41,6 +41,14 @@ struct Win32ShellIcons final : IShellIcons {
             return -1;
         return info.iSysImageIndex >= 0 ? info.iSysImageIndex : -1;
     }
+    HICON SmallShellIcon(int id) override
+    {
+        HMODULE shell = ::GetModuleHandleA("SHELL32.DLL");
+        if (!shell)
+            return nullptr;
+        return static_cast<HICON>(::LoadImageA(shell, MAKEINTRESOURCEA(id), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                               ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    }
 };
 
 Win32ShellIcons g_win32ShellIcons;

@@ -5,11 +5,13 @@
 // warning), prints each row of the results window with its transfer rate or
 // access time, under it the model's summed service time for the same section,
 // the same figures from that time and the ratio of the two times, then the
-// speed-up of the with-cache pass; saves the results window as
+// speed-up of the with-cache pass, then the text that Ctrl+C copies from the
+// results window; saves the results window as
 // SHOTS-DIR/results.png; with PRINT-FILE (the default printer's output file),
 // presses Print and waits for the job; and quits. Paths may be Unix paths.
 // Exit code 0 when the run completed, its log was found and a page was printed if asked.
-#include "figures.h"
+#include "results/figures.h"
+#include "table.h"
 #include "modellog.h"
 #include "uidriver.h"
 
@@ -51,7 +53,7 @@ void AnswerBoxes(DWORD pid, bool* failed)
 void PrintRow(const std::vector<std::string>& row, const Section* section)
 {
     std::printf("%s\n", kv::FormatRow(row).c_str());
-    const double program = row.size() > 2 ? kv::ParseSeconds(row[2]) : -1;
+    const double program = row.size() > 2 ? report::ParseSeconds(row[2]) : -1;
     if (!section || program < 0)
         return;
     const double model = section->serviceUs / 1e6;
@@ -61,7 +63,7 @@ void PrintRow(const std::vector<std::string>& row, const Section* section)
     std::snprintf(time, sizeof time, "%8.4f seconds", model);
     if (model > 0)
         std::snprintf(ratio, sizeof ratio, "  ratio %5.3f", program / model);
-    std::printf("%s\n", kv::FormatLine("", label, time, kv::FormatFigures(kv::ReadKindOf(row), model), ratio).c_str());
+    std::printf("%s\n", kv::FormatLine("", label, time, report::FormatFigures(report::ReadKindOf(row), model), ratio).c_str());
 }
 
 }  // namespace
@@ -123,7 +125,7 @@ int main(int argc, char** argv)
         PrintRow(rows[i], s);
     }
     if (passes.size() == 2 && rows.size() >= 18) {
-        auto shown = [&](size_t row) { return kv::ParseSeconds(rows[row][2]); };
+        auto shown = [&](size_t row) { return report::ParseSeconds(rows[row][2]); };
         std::printf("speed-up with the cache (pass 0 / pass 1):\n"
                     "  program: walk %s, random 1 %s, random 2 %s, random 3 %s, total %s\n",
                     kv::FormatSpeedUp(shown(1), shown(10)).c_str(), kv::FormatSpeedUp(shown(3), shown(12)).c_str(),
@@ -137,6 +139,8 @@ int main(int argc, char** argv)
                     kv::FormatSpeedUp(a.random[2].serviceUs, b.random[2].serviceUs).c_str(),
                     kv::FormatSpeedUp(a.TotalUs(), b.TotalUs()).c_str());
     }
+    if (!kv::PrintCopiedResults(results))
+        failed = true;
     if (argc > 4) {
         std::string dir = argv[4];
         ::CreateDirectoryA(ToWindowsPath(dir).c_str(), nullptr);

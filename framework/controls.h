@@ -39,6 +39,16 @@ public:
         return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it)));
     }
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
+    std::string GetItemText(int row, int subItem) const
+    {
+        char text[260] = "";
+        LVITEMA it{};
+        it.iSubItem = subItem;
+        it.pszText = text;
+        it.cchTextMax = sizeof text;
+        SendMessage(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&it));
+        return text;
+    }
     BOOL SetTextColor(COLORREF colour) const { return static_cast<BOOL>(SendMessage(LVM_SETTEXTCOLOR, 0, colour)); }
     COLORREF GetTextColor() const { return static_cast<COLORREF>(SendMessage(LVM_GETTEXTCOLOR)); }
     COLORREF GetBkColor() const { return static_cast<COLORREF>(SendMessage(LVM_GETBKCOLOR)); }

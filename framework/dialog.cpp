@@ -117,7 +117,8 @@ int CDialog::RunModalLoop(DWORD flags)
                 return -1;
             }
             HWND hDlg = FindDialogAncestor(msg.hwnd);
-            if (!hDlg || !::IsDialogMessageA(hDlg, &msg)) {
+            if (PreTranslateMessage(&msg)) {
+            } else if (!hDlg || !::IsDialogMessageA(hDlg, &msg)) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageA(&msg);
             }
@@ -166,6 +167,7 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
 }
 
 BOOL CDialog::OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
+BOOL CDialog::PreTranslateMessage(MSG*) { return FALSE; }
 
 LRESULT CDialog::OnMessage(UINT, WPARAM, LPARAM, bool& handled)
 {

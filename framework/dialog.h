@@ -49,6 +49,9 @@ protected:
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     virtual void DoDataExchange(CDataExchange* pDX);
+    // A message of this thread that RunModalLoop is about to hand on, for this
+    // window or any other; TRUE when it has been dealt with here.
+    virtual BOOL PreTranslateMessage(MSG* msg);
     // Any other message. Set handled to stop the default processing; the return
     // value is then the message's result.
     virtual LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);

@@ -33,5 +33,6 @@
 #define IDM_ABOUTBOX            16
 #define ID_PRINT_RESULTS        32774
 #define ID_RUN_TESTS            32775
+#define ID_EDIT_COPY            0xE122
 #define ID_HELP                 57670
 #define AFX_IDW_TOOLBAR         0xE800

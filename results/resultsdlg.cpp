@@ -1,6 +1,15 @@
-// Results window: three columns; OK, Esc and Close only ask the run to stop.
+// Results window: three columns; OK, Esc and Close only ask the run to stop; Ctrl+C and the list's menu copy the results.
 #include "resultsdlg.h"
 #include "../res/resource.h"
+#include "figures.h"
+#include <windowsx.h>
+#include <cstring>
+
+namespace {
+const int kColumns = 3;
+// What the translated key press Ctrl+C delivers to the control with the focus.
+const WPARAM kCtrlC = 3;
+}  // namespace
 
 CResultsDlg::CResultsDlg(HWND hParent) : CDialog(IDD_RESULTS, hParent) {}
 
@@ -24,3 +33,95 @@ BOOL CResultsDlg::OnInitDialog()
 // The window closes only when the run's owner ends its modal loop.
 void CResultsDlg::OnOK() { m_stopRequested = 1; }
 void CResultsDlg::OnCancel() { m_stopRequested = 1; }
+
+std::string CResultsDlg::ResultsText() const
+{
+    if (!m_hWnd || !m_list.m_hWnd)
+        return "";
+    report::ResultRows rows(m_list.GetItemCount());
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < kColumns; ++c)
+            rows[r].push_back(m_list.GetItemText(static_cast<int>(r), c));
+    // The labels as shown: the worker assigns the two strings from its own thread.
+    return report::CopyText(GetDlgItemText(IDC_VOLUME_LABEL), GetDlgItemText(IDC_FILE_NAME), rows);
+}
+
+BOOL CResultsDlg::CopyResults()
+{
+    const std::string text = ResultsText();
+    if (text.empty())
+        return FALSE;
+    // Another program may hold the clipboard for a moment.
+    BOOL open = FALSE;
+    for (int attempt = 0; attempt < 5 && !(open = ::OpenClipboard(m_hWnd)); ++attempt)
+        ::Sleep(20);
+    BOOL copied = FALSE;
+    if (open) {
+        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.size() + 1);
+        void* bytes = memory ? ::GlobalLock(memory) : nullptr;
+        if (bytes) {
+            std::memcpy(bytes, text.c_str(), text.size() + 1);
+            ::GlobalUnlock(memory);
+            // Emptied only now that the text is ready: a failure before leaves the user's clipboard alone.
+            ::EmptyClipboard();
+            copied = ::SetClipboardData(CF_TEXT, memory) != nullptr;
+        }
+        if (memory && !copied)
+            ::GlobalFree(memory);
+        ::CloseClipboard();
+    }
+    if (!copied)
+        ::MessageBeep(MB_ICONWARNING);
+    return copied;
+}
+
+BOOL CResultsDlg::PreTranslateMessage(MSG* msg)
+{
+    // Whichever control has the focus, and also while a run writes rows.
+    if (msg->message != WM_CHAR || msg->wParam != kCtrlC || !m_hWnd ||
+        !(msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd)))
+        return FALSE;
+    CopyResults();
+    return TRUE;
+}
+
+BOOL CResultsDlg::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult)
+{
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (!header || header->hwndFrom != m_list.m_hWnd || header->code != static_cast<UINT>(NM_RCLICK))
+        return FALSE;
+    const DWORD at = ::GetMessagePos();
+    ShowCopyMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)});
+    *pResult = 1;  // handled: the list sends no WM_CONTEXTMENU after it
+    return TRUE;
+}
+
+LRESULT CResultsDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    handled = false;
+    if (msg != WM_CONTEXTMENU || reinterpret_cast<HWND>(wParam) != m_list.m_hWnd)
+        return 0;
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (at.x == -1 && at.y == -1) {
+        // Shift+F10 or the menu key: at the list's top-left corner.
+        at = POINT{0, 0};
+        ::ClientToScreen(m_list.m_hWnd, &at);
+    }
+    ShowCopyMenu(at);
+    handled = true;
+    return 0;
+}
+
+void CResultsDlg::ShowCopyMenu(POINT at)
+{
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu)
+        return;
+    ::AppendMenuA(menu, MF_STRING | (m_list.GetItemCount() > 0 ? 0 : MF_GRAYED), ID_EDIT_COPY, "&Copy\tCtrl+C");
+    const int command = static_cast<int>(::TrackPopupMenu(
+        menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, m_hWnd,
+        nullptr));
+    ::DestroyMenu(menu);
+    if (command == ID_EDIT_COPY)
+        CopyResults();
+}

@@ -3,10 +3,16 @@
 #include "../framework/dialog.h"
 #include "../framework/controls.h"
 #include <atomic>
+#include <string>
 
 class CResultsDlg : public CDialog {
 public:
     explicit CResultsDlg(HWND hParent = nullptr);
+
+    // The rows shown so far and the two labels as text for the clipboard ("" while the list is empty).
+    std::string ResultsText() const;
+    // Puts ResultsText on the clipboard as CF_TEXT; FALSE when there is nothing to copy or the clipboard refused.
+    BOOL CopyResults();
 
     CListCtrl m_list;
     std::string m_fileName;
@@ -20,4 +26,11 @@ protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+private:
+    // The list's menu with its one item, Copy, at a screen point.
+    void ShowCopyMenu(POINT at);
 };

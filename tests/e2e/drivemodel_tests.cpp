@@ -3,7 +3,7 @@
 #include "modellog.h"
 
 #include <gtest/gtest.h>
-#include <figures.h>
+#include <results/figures.h>
 #include <uidriver.h>
 
 #include <cstdio>
@@ -25,7 +25,7 @@ struct ModelRun {
     std::string file;
     std::vector<Pass> passes;
     std::string error;
-    double Shown(size_t row) const { return row < rows.size() && rows[row].size() > 2 ? kv::ParseSeconds(rows[row][2]) : -1; }
+    double Shown(size_t row) const { return row < rows.size() && rows[row].size() > 2 ? report::ParseSeconds(rows[row][2]) : -1; }
 };
 
 // The model's log as Wine sees it, or "" when drive M: is not the model.

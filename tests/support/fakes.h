@@ -110,22 +110,31 @@ public:
     int Show(const char* text, const char* caption, UINT style) override;
 };
 
-// The shell's icons: records the paths it is asked about and answers without
-// a shell, with no image list and the stock icon index set here.
+// The shell's icons: records what it is asked and answers without a shell: the
+// image list set here (none by default), the stock icon index set here, and a
+// copy of the application icon as shell32's icon when shellIcon is set.
 class ShellIconRecorder : public IShellIcons {
 public:
     std::vector<std::string> paths;
     std::vector<int> stockIds;
+    std::vector<int> iconIds;
+    HIMAGELIST list = nullptr;
     int stockIndex = -1;
+    bool shellIcon = false;
     HIMAGELIST SmallImageList(const char* path) override
     {
         paths.push_back(path);
-        return nullptr;
+        return list;
     }
     int StockIconIndex(int id) override
     {
         stockIds.push_back(id);
         return stockIndex;
+    }
+    HICON SmallShellIcon(int id) override
+    {
+        iconIds.push_back(id);
+        return shellIcon ? ::CopyIcon(::LoadIconA(nullptr, IDI_APPLICATION)) : nullptr;
     }
 };
 

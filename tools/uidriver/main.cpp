@@ -1,5 +1,5 @@
 // uidriver.exe: the UI driver's command line, for scripts (run.sh) and by-hand checks.
-#include "figures.h"
+#include "table.h"
 #include "uidriver.h"
 #include <fcntl.h>
 #include <io.h>
@@ -16,7 +16,8 @@ const char kUsage[] =
     "usage: uidriver.exe COMMAND ...\n"
     "  demo EXE SHOTS-DIR [DRIVE [PRINT-FILE]]\n"
     "                               start EXE, run DRIVE (default D), print the rows with\n"
-    "                               their transfer rates and access times, save the results\n"
+    "                               their transfer rates and access times and the text that\n"
+    "                               Ctrl+C copies from the results window, save the results\n"
     "                               window as SHOTS-DIR/results.png; with PRINT-FILE (the\n"
     "                               default printer's output), press Print and wait for\n"
     "                               the job; quit\n"
@@ -120,6 +121,8 @@ int Demo(const std::string& exe, const std::string& shots, char drive, const std
         std::printf("%s\n", kv::FormatRow(row).c_str());
     std::printf("volume: %s\n", DlgItemText(results, kv::kVolumeLabel).c_str());
     std::printf("file: %s\n", DlgItemText(results, kv::kFileName).c_str());
+    if (!kv::PrintCopiedResults(results))
+        failed = true;
 
     const std::string shot = JoinPath(shots, "results.png");
     ::CreateDirectoryA(ToWindowsPath(shots).c_str(), nullptr);

@@ -153,6 +153,20 @@ std::string SaveNamedScreenshot(HWND hWnd, const std::string& name);
 std::string WaitForPrintJob(const std::string& path, DWORD timeoutMs);
 
 // ---------------------------------------------------------------------------
+// Keyboard shortcuts and the clipboard (clipboard.cpp)
+
+// Ctrl+letter as the control with the focus in hWnd receives it once the program's
+// loop has translated the key press: WM_CHAR with the control code (Ctrl+C: 3).
+bool PressCtrlKey(HWND hWnd, char letter);
+bool ClearClipboard();
+// The clipboard's CF_TEXT, or "" when it holds none.
+std::string ClipboardText();
+// Waits until the clipboard holds text and returns it; "" on time-out.
+std::string WaitForClipboardText(DWORD timeoutMs = kWindowTimeout);
+// Text with its CR LF line ends as LF, for a Linux terminal or script.
+std::string UnixLineEnds(const std::string& text);
+
+// ---------------------------------------------------------------------------
 // The cache device \\.\KELDR, asked directly
 
 // Letters of the drives it handles, in its order; "" without the device.
@@ -216,6 +230,15 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses =
 // job in printFile (a Windows path, deleted first so that no earlier job counts);
 // false with *error set when Print stayed disabled or no job came.
 bool PrintResults(HWND main, const std::string& printFile, std::string* error, DWORD timeoutMs = 20000);
+
+enum class CopyBy { CtrlC, Menu };
+// Empties the clipboard, copies the results window's text with Ctrl+C or the
+// list's right-click menu item Copy, and returns what the clipboard then holds;
+// "" with *error set when no text came.
+std::string CopyResults(HWND results, CopyBy by, std::string* error);
+// Copies with Ctrl+C and prints the clipboard's text after a heading line, tabs
+// kept, lines ending in LF; false (with a line saying why) when no text came.
+bool PrintCopiedResults(HWND results);
 
 // KORVANE.EXE for one test. Start() sets the cache device to its configured words first, so no earlier
 // test's leftovers count; End() ends a program still running and sets the words again, since a killed

@@ -1,0 +1,134 @@
+// UI driver: Ctrl+key presses and the clipboard's text, and copying the results window's text as a user would.
+#include "uidriver.h"
+#include <cstdio>
+#include <cstring>
+
+namespace uidriver {
+
+namespace {
+// The control with the keyboard focus in hWnd's thread, when it is hWnd or one of its children; else hWnd.
+HWND FocusIn(HWND hWnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && info.hwndFocus &&
+        (info.hwndFocus == hWnd || ::IsChild(hWnd, info.hwndFocus)))
+        return info.hwndFocus;
+    return hWnd;
+}
+
+// A popup menu of pid ("#32768"), shown; nullptr when there is none.
+HWND FindPopupMenu(DWORD pid)
+{
+    for (HWND hWnd : TopWindows(pid))
+        if (ClassName(hWnd) == "#32768")
+            return hWnd;
+    return nullptr;
+}
+}  // namespace
+
+bool PressCtrlKey(HWND hWnd, char letter)
+{
+    if (letter < 'A' || letter > 'Z')
+        return false;
+    return ::PostMessageA(FocusIn(hWnd), WM_CHAR, static_cast<WPARAM>(letter - 'A' + 1), 1) != 0;
+}
+
+bool ClearClipboard()
+{
+    if (!::OpenClipboard(nullptr))
+        return false;
+    const bool emptied = ::EmptyClipboard() != 0;
+    ::CloseClipboard();
+    return emptied;
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!::OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(::GlobalLock(data))) {
+            text.assign(bytes, strnlen(bytes, ::GlobalSize(data)));
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+std::string WaitForClipboardText(DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (::IsClipboardFormatAvailable(CF_TEXT)) {
+            std::string text = ClipboardText();
+            if (!text.empty())
+                return text;
+        }
+        if (::GetTickCount() - start > timeoutMs)
+            return "";
+        ::Sleep(kPollMs);
+    }
+}
+
+std::string UnixLineEnds(const std::string& text)
+{
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lines += text[i];
+    return lines;
+}
+
+namespace korvane {
+
+bool PrintCopiedResults(HWND results)
+{
+    std::string error;
+    const std::string text = CopyResults(results, CopyBy::CtrlC, &error);
+    if (text.empty()) {
+        std::printf("copy: %s\n", error.c_str());
+        return false;
+    }
+    std::printf("copied with Ctrl+C (tab-separated):\n%s", UnixLineEnds(text).c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+std::string CopyResults(HWND results, CopyBy by, std::string* error)
+{
+    if (!ClearClipboard()) {
+        *error = "could not empty the clipboard";
+        return "";
+    }
+    if (by == CopyBy::CtrlC) {
+        PressCtrlKey(results, 'C');
+    } else {
+        // A right click on the list; its menu's item Copy chosen by its access key.
+        HWND list = ::GetDlgItem(results, kResultList);
+        RECT box{};
+        ::GetWindowRect(list, &box);
+        const LPARAM at = MAKELPARAM(box.left + 20, box.top + 30);
+        ::PostMessageA(results, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(results, &pid);
+        const DWORD start = ::GetTickCount();
+        HWND menu = nullptr;
+        while (!(menu = FindPopupMenu(pid)) && ::GetTickCount() - start < kWindowTimeout)
+            ::Sleep(kPollMs);
+        if (!menu) {
+            *error = "the list's menu did not open";
+            return "";
+        }
+        ::PostMessageA(menu, WM_CHAR, 'c', 1);
+    }
+    std::string text = WaitForClipboardText(kWindowTimeout);
+    if (text.empty())
+        *error = "no text came to the clipboard";
+    return text;
+}
+
+}  // namespace korvane
+}  // namespace uidriver
