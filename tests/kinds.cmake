@@ -24,8 +24,9 @@ find_program(KORVANE_PYTHON3 NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIR
 find_program(KORVANE_BASH bash REQUIRED)
 set(KORVANE_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KORVANE_DEFAULT_TIMEOUT 300)
-# Test code is compiled without optimisation, which halves the time of each of
-# its files; the program's objects it tests (korvane_core) keep the build's flags.
+# Test code is compiled without optimisation, which takes a third to a half off
+# the time of each of its files (3.3 to 2.2 s for one test file, 9.6 to 4.7 s for
+# GoogleTest); the program's objects it tests (korvane_core) keep the build's flags.
 set(KORVANE_TEST_CODE_OPTIONS -O0)
 if(TARGET gtest)
     target_compile_options(gtest PRIVATE ${KORVANE_TEST_CODE_OPTIONS})
