@@ -1,0 +1,1 @@
+// The precompiled header's own file: nothing of its own.
