@@ -117,8 +117,7 @@ int CDialog::RunModalLoop(DWORD flags)
                 return -1;
             }
             HWND hDlg = FindDialogAncestor(msg.hwnd);
-            if (PreTranslateMessage(&msg)) {
-            } else if (!hDlg || !::IsDialogMessageA(hDlg, &msg)) {
+            if (!PreTranslateMessage(&msg) && (!hDlg || !::IsDialogMessageA(hDlg, &msg))) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageA(&msg);
             }
