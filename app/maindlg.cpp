@@ -17,6 +17,7 @@ CMainDlg::CMainDlg(HWND hParent)
     HINSTANCE hInst = ::GetModuleHandleA(nullptr);
     m_hIcon = ::LoadIconA(hInst, MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_hSmallIcon = static_cast<HICON>(::LoadImageA(hInst, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
+    m_hAccel = ::LoadAcceleratorsA(hInst, MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_pEngine = std::make_unique<CBenchEngine>(&m_cache, this);
 }
 
@@ -84,8 +85,11 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OnQuit();
     else if (id == IDC_DRIVE && code == CBN_SELCHANGE)
         OnSelchangeDrive();
-    else if (id == ID_PRINT_RESULTS)
-        OnPrintResults();
+    else if (id == ID_PRINT_RESULTS) {
+        // Ctrl+P (an accelerator's command: code 1) prints only what the button would.
+        if (code != 1 || m_toolBar.IsButtonEnabled(ID_PRINT_RESULTS))
+            OnPrintResults();
+    }
     else if (id == ID_RUN_TESTS)
         OnRun();
     else if (id == ID_HELP)
@@ -93,6 +97,12 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     else
         return CDialog::OnCommand(wParam, lParam);
     return TRUE;
+}
+
+BOOL CMainDlg::PreTranslateMessage(MSG* msg)
+{
+    return m_hAccel && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
+           ::TranslateAcceleratorA(m_hWnd, m_hAccel, msg);
 }
 
 LRESULT CMainDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)

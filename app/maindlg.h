@@ -37,6 +37,7 @@ protected:
     void OnCancel() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
@@ -48,6 +49,7 @@ private:
 
     void RunCommand();
 
+    HACCEL m_hAccel = nullptr;  // F5 Run, Ctrl+P Print
     bool m_inRunCommand = false;
     bool m_closePending = false;
     int m_closeResult = IDOK;

@@ -26,6 +26,13 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value)
         pDX->m_pDlg->SetDlgItemText(id, value);
 }
 
+CDialog* CDialog::FromHandle(HWND hWnd)
+{
+    if (!hWnd || ::GetWindowLongPtrA(hWnd, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(DialogProc))
+        return nullptr;
+    return reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+}
+
 HWND FindDialogAncestor(HWND hWnd)
 {
     // The top-level window that holds hWnd, walked by hand: Windows 95 has no GetAncestor.
@@ -48,18 +55,37 @@ CDialog::~CDialog()
 
 INT_PTR CDialog::DoModal()
 {
-    m_bModal = true;
-    CDialog* previous = t_pCreating;
-    t_pCreating = this;
     // Without a parent the box belongs to the main window, which is disabled
     // while it is up and which it never falls behind.
     HWND owner = m_hParent;
     CWnd* main = AfxGetMainWnd();
     if (!owner && main && main != this && main->IsWindow())
         owner = main->m_hWnd;
-    INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_idTemplate),
-                                       owner, DialogProc, reinterpret_cast<LPARAM>(this));
-    t_pCreating = previous;
+    const bool disableOwner = owner && ::IsWindowEnabled(owner);
+    if (disableOwner)
+        ::EnableWindow(owner, FALSE);
+    // The window runs in this framework's own loop, so that its PreTranslateMessage
+    // sees its key presses (accelerators) before the dialog manager does.
+    m_bModal = true;
+    m_bContinueModal = true;
+    m_nModalResult = -1;
+    INT_PTR result = -1;
+    if (CreateFromTemplate(owner)) {
+        result = m_nModalResult;  // EndDialog in OnInitDialog
+        if (m_bContinueModal) {
+            DWORD flags = MLF_SHOWONIDLE;
+            if (::GetWindowLongA(m_hWnd, GWL_STYLE) & DS_NOIDLEMSG)
+                flags |= MLF_NOIDLEMSG;
+            result = RunModalLoop(flags);
+        }
+    }
+    if (disableOwner)
+        ::EnableWindow(owner, TRUE);
+    if (m_hWnd) {
+        if (owner && ::GetActiveWindow() == m_hWnd)
+            ::SetActiveWindow(owner);
+        ::DestroyWindow(m_hWnd);
+    }
     m_hWnd = nullptr;
     m_bModal = false;
     return result;
@@ -70,9 +96,14 @@ BOOL CDialog::Create(UINT idTemplate, HWND hParent)
     m_idTemplate = idTemplate;
     m_hParent = hParent;
     m_bModal = false;
+    return CreateFromTemplate(hParent);
+}
+
+BOOL CDialog::CreateFromTemplate(HWND hParent)
+{
     CDialog* previous = t_pCreating;
     t_pCreating = this;
-    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(idTemplate), hParent,
+    HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_idTemplate), hParent,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
     t_pCreating = previous;
     if (!hWnd)
@@ -82,10 +113,12 @@ BOOL CDialog::Create(UINT idTemplate, HWND hParent)
 
 void CDialog::EndDialog(int result)
 {
+    if (m_bModal) {
+        m_bContinueModal = false;
+        m_nModalResult = result;
+    }
     if (m_bInModalLoop)
         EndModalLoop(result);
-    if (m_bModal && m_hWnd)
-        ::EndDialog(m_hWnd, result);
 }
 
 int CDialog::RunModalLoop(DWORD flags)
@@ -117,7 +150,8 @@ int CDialog::RunModalLoop(DWORD flags)
                 return -1;
             }
             HWND hDlg = FindDialogAncestor(msg.hwnd);
-            if (!PreTranslateMessage(&msg) && (!hDlg || !::IsDialogMessageA(hDlg, &msg))) {
+            CDialog* target = FromHandle(hDlg);
+            if (!(target ? target : this)->PreTranslateMessage(&msg) && (!hDlg || !::IsDialogMessageA(hDlg, &msg))) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageA(&msg);
             }

@@ -27,7 +27,8 @@ public:
     explicit CDialog(UINT idTemplate, HWND hParent = nullptr);
     ~CDialog() override;
 
-    // Runs the dialog modally; returns the value given to EndDialog, -1 on failure.
+    // Runs the dialog modally in RunModalLoop, its owner disabled; returns the
+    // value given to EndDialog, -1 on failure.
     INT_PTR DoModal();
     // Creates the dialog modeless from a template; FALSE when that fails.
     BOOL Create(UINT idTemplate, HWND hParent);
@@ -49,8 +50,10 @@ protected:
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     virtual void DoDataExchange(CDataExchange* pDX);
-    // A message of this thread that RunModalLoop is about to hand on, for this
-    // window or any other; TRUE when it has been dealt with here.
+    // A message that RunModalLoop is about to hand on: for this dialog or one
+    // of its controls, or, when no dialog of this framework holds its window,
+    // for any window of this thread while this dialog's loop runs. TRUE when it
+    // has been dealt with here.
     virtual BOOL PreTranslateMessage(MSG* msg);
     // Any other message. Set handled to stop the default processing; the return
     // value is then the message's result.
@@ -58,12 +61,16 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // The object of a dialog window of this framework; nullptr for any other window.
+    static CDialog* FromHandle(HWND hWnd);
+    BOOL CreateFromTemplate(HWND hParent);
     INT_PTR Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
 
     UINT m_idTemplate;
     HWND m_hParent;
     bool m_bModal = false;
     bool m_bInModalLoop = false;
+    bool m_bContinueModal = false;
     int m_nModalResult = -1;
 };
 
