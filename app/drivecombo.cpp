@@ -1,6 +1,7 @@
 // Drive selector: the drive list, the selection and the drawing of each item.
 #include "drivecombo.h"
 #include "../engine/seams.h"
+#include "../framework/dpi.h"
 #include "shellicons.h"
 #include <cstring>
 
@@ -14,8 +15,13 @@ const int kShellCdIcon = 12;   // shell32.dll's CD-drive icon resource, Windows 
 const int kListCdIndex = 11;   // where older shells keep that icon in the system image list
 }
 
-CDriveCombo::CDriveCombo(int driveType) : m_driveType(driveType)
+CDriveCombo::CDriveCombo(int driveType) : m_dpi(CDpi::Screen()), m_driveType(driveType)
 {
+    // 18 pixels at 96 dpi, and never less than the small icon with a pixel above and below.
+    m_nItemHeight = m_dpi.ScaleY(18);
+    const int iconRows = ::GetSystemMetrics(SM_CYSMICON) + 2;
+    if (m_nItemHeight < iconRows)
+        m_nItemHeight = iconRows;
     char systemDir[MAX_PATH] = "";
     ::GetSystemDirectoryA(systemDir, sizeof systemDir);
     char root[4] = "C:\\";
@@ -97,6 +103,10 @@ BOOL CDriveCombo::InitFromDlgItem(int id, HWND hParent, const char* const* list)
         SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_drives.back().c_str()));
     }
     SetCurSel(0);
+    // The closed box's field as high as an item. The box measured it at its
+    // creation, but some (Wine's) size it anew from the font that the dialog
+    // gives it next, which is lower than the icon.
+    SendMessage(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), m_nItemHeight);
     return attached;
 }
 
@@ -111,7 +121,7 @@ const char* CDriveCombo::GetSelectedDrive() const
 
 void CDriveCombo::MeasureItem(MEASUREITEMSTRUCT* measure) const
 {
-    measure->itemWidth = 45;
+    measure->itemWidth = m_dpi.ScaleX(45);
     measure->itemHeight = m_nItemHeight;
 }
 
@@ -123,10 +133,10 @@ void CDriveCombo::DrawItem(const DRAWITEMSTRUCT* draw)
     if (draw->itemID == static_cast<UINT>(-1) || !text)
         return;
     RECT focus = draw->rcItem;
-    focus.top += 1;
-    focus.bottom -= 1;
-    focus.left += 24;
-    focus.right = 44;
+    focus.top += m_dpi.ScaleY(1);
+    focus.bottom -= m_dpi.ScaleY(1);
+    focus.left += m_dpi.ScaleX(24);
+    focus.right = m_dpi.ScaleX(44);
     m_pDC = draw->hDC;
 
     if (draw->itemAction & ODA_DRAWENTIRE) {
@@ -151,15 +161,14 @@ void CDriveCombo::DrawItem(const DRAWITEMSTRUCT* draw)
     m_pDC = nullptr;
 }
 
-// A list item is 18 pixels high; the closed box's field, measured from the font
-// before this object was attached, is lower: there the icon is centred, so that
-// the clipped rows are shared between its top and its bottom, where a CD icon
-// shows its disc.
-int CDriveCombo::IconTop(const RECT& item)
+// The icon's top: a pixel (at 96 dpi) below the item's, or, in a field too low
+// for that, centred.
+int CDriveCombo::IconTop(const RECT& item) const
 {
     const int height = item.bottom - item.top;
     const int icon = ::GetSystemMetrics(SM_CYSMICON);
-    return height >= icon + 2 ? item.top + 1 : item.top + (height - icon) / 2;
+    const int gap = m_dpi.ScaleY(1);
+    return height >= icon + 2 * gap ? item.top + gap : item.top + (height - icon) / 2;
 }
 
 void CDriveCombo::DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const
@@ -169,13 +178,13 @@ void CDriveCombo::DrawDriveItem(BOOL selected, HDC dc, const char* text, const R
     char label[3] = {text[0], ':', 0};
     HIMAGELIST icons = m_hOwnImageList ? m_hOwnImageList : m_hSysImageList;
     if (icons && m_driveType >= 0 && m_driveType < 7 && m_iconIndex[m_driveType] >= 0)
-        ::ImageList_Draw(icons, m_iconIndex[m_driveType], dc, item.left + 4, IconTop(item),
+        ::ImageList_Draw(icons, m_iconIndex[m_driveType], dc, item.left + m_dpi.ScaleX(4), IconTop(item),
                          selected ? ILD_TRANSPARENT | ILD_BLEND25 : ILD_TRANSPARENT);
     RECT box = item;
-    box.top += 2;
-    box.bottom -= 2;
-    box.left = item.left + 25;
-    box.right = 43;
+    box.top += m_dpi.ScaleY(2);
+    box.bottom -= m_dpi.ScaleY(2);
+    box.left = item.left + m_dpi.ScaleX(25);
+    box.right = m_dpi.ScaleX(43);
     if (selected)
         ::FillRect(dc, &box, highlight);
     else if (::GetBkMode(dc) != OPAQUE)

@@ -1,6 +1,7 @@
 // CDriveCombo: the owner-drawn "Drive:" list of the computer's CD-ROM drives.
 #pragma once
 #include "../framework/controls.h"
+#include "../framework/dpi.h"
 #include <commctrl.h>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
     // shell32's CD-drive icon where the system image list has none to offer; the control's own.
     HIMAGELIST m_hOwnImageList = nullptr;
     std::vector<std::string> m_drives;
+    // The screen's resolution: the item's pixel figures are given for 96 dpi.
+    CDpi m_dpi;
     int m_nItemHeight = 18;
     HDC m_pDC = nullptr;
     int m_driveType;
@@ -34,6 +37,6 @@ public:
 
 private:
     void ChooseCdIcon();
-    static int IconTop(const RECT& item);
+    int IconTop(const RECT& item) const;
     void DrawDriveItem(BOOL selected, HDC dc, const char* text, const RECT& item) const;
 };

@@ -1,10 +1,40 @@
 // CToolBar: creation and loading from a toolbar resource and its bitmap.
 #include "controls.h"
+#include "dpi.h"
 #include <vector>
 
 namespace {
 const UINT kToolbarResourceType = 241;
+
+// The top left width x height of a bitmap stretched to size, pixel for pixel
+// (blending would smear a 16-colour picture and the colours mapped to the
+// buttons'); null when that fails.
+HBITMAP StretchBitmap(HBITMAP source, int width, int height, SIZE size)
+{
+    HDC screen = ::GetDC(nullptr);
+    HDC from = ::CreateCompatibleDC(screen);
+    HDC to = ::CreateCompatibleDC(screen);
+    HBITMAP stretched = from && to ? ::CreateCompatibleBitmap(screen, size.cx, size.cy) : nullptr;
+    if (stretched) {
+        HGDIOBJ oldFrom = ::SelectObject(from, source);
+        HGDIOBJ oldTo = ::SelectObject(to, stretched);
+        ::SetStretchBltMode(to, COLORONCOLOR);
+        const BOOL ok = ::StretchBlt(to, 0, 0, size.cx, size.cy, from, 0, 0, width, height, SRCCOPY);
+        ::SelectObject(from, oldFrom);
+        ::SelectObject(to, oldTo);
+        if (!ok) {
+            ::DeleteObject(stretched);
+            stretched = nullptr;
+        }
+    }
+    if (from)
+        ::DeleteDC(from);
+    if (to)
+        ::DeleteDC(to);
+    ::ReleaseDC(nullptr, screen);
+    return stretched;
 }
+}  // namespace
 
 CToolBar::~CToolBar()
 {
@@ -41,8 +71,22 @@ BOOL CToolBar::LoadToolBar(UINT id)
     m_hBitmap = ::CreateMappedBitmap(hInst, id, 0, nullptr, 0);
     if (!m_hBitmap)
         return FALSE;
+    // The resource's sizes are for 96 dpi: pictures and buttons grow with the screen's resolution.
+    const CDpi dpi = CDpi::Screen();
+    int pictureCount = 0;
+    for (int i = 0; i < count; ++i)
+        pictureCount += words[4 + i] != 0;
+    if (dpi.ScaleX(width) != width || dpi.ScaleY(height) != height) {
+        const SIZE size{dpi.ScaleX(width) * pictureCount, dpi.ScaleY(height)};
+        if (HBITMAP stretched = StretchBitmap(m_hBitmap, width * pictureCount, height, size)) {
+            ::DeleteObject(m_hBitmap);
+            m_hBitmap = stretched;
+            width = dpi.ScaleX(width);
+            height = dpi.ScaleY(height);
+        }
+    }
     SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
-    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(width + 7, height + 6));
+    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(width + dpi.ScaleX(7), height + dpi.ScaleY(6)));
     TBADDBITMAP bitmap{nullptr, reinterpret_cast<UINT_PTR>(m_hBitmap)};
     int images = 0;
     std::vector<TBBUTTON> buttons;

@@ -1,6 +1,7 @@
 // Results window: three columns; OK, Esc and Close only ask the run to stop; Ctrl+C and the list's menu copy the results.
 #include "resultsdlg.h"
 #include "../res/resource.h"
+#include "../framework/dpi.h"
 #include "figures.h"
 #include <windowsx.h>
 #include <cstring>
@@ -24,9 +25,11 @@ BOOL CResultsDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     m_stopRequested = 0;
-    m_list.InsertColumn(0, " Test", LVCFMT_RIGHT, 40, 0);
-    m_list.InsertColumn(1, "Description", LVCFMT_RIGHT, 195, 1);
-    m_list.InsertColumn(2, "Time", LVCFMT_CENTER, 100, 2);
+    // Widths for 96 dpi, at the screen's resolution.
+    const CDpi dpi = CDpi::Screen();
+    m_list.InsertColumn(0, " Test", LVCFMT_RIGHT, dpi.ScaleX(40), 0);
+    m_list.InsertColumn(1, "Description", LVCFMT_RIGHT, dpi.ScaleX(195), 1);
+    m_list.InsertColumn(2, "Time", LVCFMT_CENTER, dpi.ScaleX(100), 2);
     return TRUE;
 }
 
