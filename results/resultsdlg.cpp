@@ -104,14 +104,15 @@ LRESULT CResultsDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& han
     handled = false;
     if (msg != WM_CONTEXTMENU || reinterpret_cast<HWND>(wParam) != m_list.m_hWnd)
         return 0;
-    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (at.x == -1 && at.y == -1) {
-        // Shift+F10 or the menu key: at the list's top-left corner.
-        at = POINT{0, 0};
-        ::ClientToScreen(m_list.m_hWnd, &at);
-    }
-    ShowCopyMenu(at);
     handled = true;
+    // The mouse's menu comes from NM_RCLICK; some lists send this message after it
+    // all the same. Only the keyboard's (Shift+F10, the menu key) is opened here,
+    // at the list's top-left corner.
+    if (GET_X_LPARAM(lParam) != -1 || GET_Y_LPARAM(lParam) != -1)
+        return 0;
+    POINT at{0, 0};
+    ::ClientToScreen(m_list.m_hWnd, &at);
+    ShowCopyMenu(at);
     return 0;
 }
 
