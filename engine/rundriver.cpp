@@ -158,6 +158,7 @@ void CBenchEngine::SetTimeCell(int row, double seconds, COLORREF colour)
 {
     char text[64];
     std::snprintf(text, sizeof text, "%8.2f seconds", seconds);
+    m_resultsDlg.SetMeasuredSeconds(row, seconds);
     SetCell(row, 2, text, colour);
 }
 

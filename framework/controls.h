@@ -38,6 +38,21 @@ public:
         it.pszText = const_cast<char*>(text);
         return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it)));
     }
+    BOOL SetItemData(int row, LPARAM data) const
+    {
+        LVITEMA it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = row;
+        it.lParam = data;
+        return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it)));
+    }
+    LPARAM GetItemData(int row) const
+    {
+        LVITEMA it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = row;
+        return SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it)) ? it.lParam : 0;
+    }
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
     std::string GetItemText(int row, int subItem) const
     {

@@ -52,12 +52,14 @@ ReadKind ReadKindOf(const std::vector<std::string>& row)
     return ReadKind::None;
 }
 
-ReadFigures DeriveFigures(ReadKind kind, double seconds)
+ReadFigures DeriveFigures(ReadKind kind, double seconds, double measured)
 {
     ReadFigures figures;
     if (kind == ReadKind::None || !(seconds >= kShownZero))
         return figures;
     figures.known = true;
+    if (measured > 0)
+        seconds = measured;
     if (kind == ReadKind::Sequential) {
         figures.kbPerSecond = kReadBlocks * (kBlockSize / 1024.0) / seconds;
         figures.xRating = figures.kbPerSecond / kSingleSpeedKBps;
@@ -67,9 +69,9 @@ ReadFigures DeriveFigures(ReadKind kind, double seconds)
     return figures;
 }
 
-std::vector<std::string> FigureNumbers(ReadKind kind, double seconds)
+std::vector<std::string> FigureNumbers(ReadKind kind, double seconds, double measured)
 {
-    const ReadFigures f = DeriveFigures(kind, seconds);
+    const ReadFigures f = DeriveFigures(kind, seconds, measured);
     if (kind == ReadKind::Sequential)
         return f.known ? std::vector<std::string>{Number("%.0f", f.kbPerSecond), Number("%.1f", f.xRating)}
                        : std::vector<std::string>{"-", "-"};
@@ -89,13 +91,15 @@ std::string FormatFigures(ReadKind kind, double seconds)
     return text;
 }
 
-std::string CopyText(const std::string& volume, const std::string& file, const ResultRows& rows)
+std::string CopyText(const std::string& volume, const std::string& file, const ResultRows& rows,
+                     const std::vector<double>& measured)
 {
     if (rows.empty())
         return "";
     std::string text = std::string(kTitle) + " " + kVersion + "\tCD-ROM Volume : " + volume +
                        "\tFile used for read test : " + file + "\r\n";
-    for (const auto& row : rows) {
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const auto& row = rows[r];
         std::string heading;
         if (IsHeading(row, &heading)) {
             text += heading + "\r\n";
@@ -105,7 +109,9 @@ std::string CopyText(const std::string& volume, const std::string& file, const R
         text += cell(0) + "\t" + cell(1) + "\t" + cell(2);
         // A row still being timed shows no time yet, and so no figures.
         const double seconds = ParseSeconds(cell(2));
-        const std::vector<std::string> n = seconds < 0 ? std::vector<std::string>{} : FigureNumbers(ReadKindOf(row), seconds);
+        const double asMeasured = r < measured.size() ? measured[r] : -1;
+        const std::vector<std::string> n =
+            seconds < 0 ? std::vector<std::string>{} : FigureNumbers(ReadKindOf(row), seconds, asMeasured);
         if (n.size() == 2)
             text += "\t" + n[0] + " KB/s\t" + n[1] + "x";
         else if (n.size() == 1)

@@ -4,6 +4,7 @@
 #include "../framework/dpi.h"
 #include "figures.h"
 #include <windowsx.h>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -42,11 +43,32 @@ std::string CResultsDlg::ResultsText() const
     if (!m_hWnd || !m_list.m_hWnd)
         return "";
     report::ResultRows rows(m_list.GetItemCount());
-    for (size_t r = 0; r < rows.size(); ++r)
+    std::vector<double> measured(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < kColumns; ++c)
             rows[r].push_back(m_list.GetItemText(static_cast<int>(r), c));
+        measured[r] = MeasuredSeconds(static_cast<int>(r));
+    }
     // The labels as shown: the worker assigns the two strings from its own thread.
-    return report::CopyText(GetDlgItemText(IDC_VOLUME_LABEL), GetDlgItemText(IDC_FILE_NAME), rows);
+    return report::CopyText(GetDlgItemText(IDC_VOLUME_LABEL), GetDlgItemText(IDC_FILE_NAME), rows, measured);
+}
+
+// The time as the single-precision float that the engine's records hold, in
+// the 32 bits of the item data that both builds have.
+void CResultsDlg::SetMeasuredSeconds(int row, double seconds) const
+{
+    const float value = static_cast<float>(seconds);
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    m_list.SetItemData(row, static_cast<LPARAM>(bits));
+}
+
+double CResultsDlg::MeasuredSeconds(int row) const
+{
+    const uint32_t bits = static_cast<uint32_t>(m_list.GetItemData(row));
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
 }
 
 BOOL CResultsDlg::CopyResults()

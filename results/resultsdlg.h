@@ -13,6 +13,10 @@ public:
     std::string ResultsText() const;
     // Puts ResultsText on the clipboard as CF_TEXT; FALSE when there is nothing to copy or the clipboard refused.
     BOOL CopyResults();
+    // A row's time as measured, before the list rounds it to hundredths; kept with
+    // the row (as its item data) for the figures of the copied text. 0: none.
+    void SetMeasuredSeconds(int row, double seconds) const;
+    double MeasuredSeconds(int row) const;
 
     CListCtrl m_list;
     std::string m_fileName;

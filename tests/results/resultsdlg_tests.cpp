@@ -87,6 +87,16 @@ TEST_F(ResultsCopy, CtrlCCopiesTheRowsFromWhicheverControlHasTheFocus)
     EXPECT_TRUE(::IsWindow(dlg.m_hWnd));
 }
 
+TEST_F(ResultsCopy, FiguresFollowTheTimeTheRowKeepsAsMeasured)
+{
+    dlg.m_list.InsertItem(0, "     2");
+    dlg.m_list.SetItemText(0, 1, "Sequential read of 384 blocks:");
+    dlg.m_list.SetItemText(0, 2, "    0.01 seconds");
+    dlg.SetMeasuredSeconds(0, 0.0116);
+    EXPECT_NE(dlg.ResultsText().find("\t    0.01 seconds\t66207 KB/s\t441.4x\r\n"), std::string::npos)
+        << dlg.ResultsText();
+}
+
 TEST_F(ResultsCopy, AnEmptyListLeavesTheClipboardAlone)
 {
     EXPECT_FALSE(dlg.CopyResults());
