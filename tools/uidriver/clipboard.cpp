@@ -106,12 +106,20 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
     if (by == CopyBy::CtrlC) {
         PressCtrlKey(results, 'C');
     } else {
-        // A right click on the list; its menu's item Copy chosen by its access key.
+        // A right click on the list's second row, as the mouse gives it; the menu's item
+        // Copy chosen by its access key.
+        ::SetForegroundWindow(results);
+        for (int i = 0; i < 250 && ::GetForegroundWindow() != results; ++i)
+            ::Sleep(kPollMs);
         HWND list = ::GetDlgItem(results, kResultList);
         RECT box{};
         ::GetWindowRect(list, &box);
-        const LPARAM at = MAKELPARAM(box.left + 20, box.top + 30);
-        ::PostMessageA(results, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
+        ::SetCursorPos(box.left + 20, box.top + 30);
+        INPUT click[2] = {};
+        click[0].type = click[1].type = INPUT_MOUSE;
+        click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+        click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+        ::SendInput(2, click, sizeof(INPUT));
         DWORD pid = 0;
         ::GetWindowThreadProcessId(results, &pid);
         const DWORD start = ::GetTickCount();
@@ -127,6 +135,14 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
     std::string text = WaitForClipboardText(kWindowTimeout);
     if (text.empty())
         *error = "no text came to the clipboard";
+    // One request, one menu: none is open once the window has dealt with all that came before.
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(results, &pid);
+    ResponseTime(results);
+    if (by == CopyBy::Menu && FindPopupMenu(pid)) {
+        *error = "a second menu opened after the first";
+        return "";
+    }
     return text;
 }
 

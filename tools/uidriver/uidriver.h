@@ -232,9 +232,10 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses =
 bool PrintResults(HWND main, const std::string& printFile, std::string* error, DWORD timeoutMs = 20000);
 
 enum class CopyBy { CtrlC, Menu };
-// Empties the clipboard, copies the results window's text with Ctrl+C or the
-// list's right-click menu item Copy, and returns what the clipboard then holds;
-// "" with *error set when no text came.
+// Empties the clipboard, copies the results window's text with Ctrl+C or with a
+// right click of the mouse on the list and its menu item Copy, and returns what
+// the clipboard then holds; "" with *error set when no text came, or when the
+// click opened a second menu.
 std::string CopyResults(HWND results, CopyBy by, std::string* error);
 // Copies with Ctrl+C and prints the clipboard's text after a heading line, tabs
 // kept, lines ending in LF; false (with a line saying why) when no text came.
