@@ -131,6 +131,22 @@ std::vector<std::string> ListColumns(HWND list)
     return names;
 }
 
+int ListColumnWidth(HWND list, int column)
+{
+    DWORD_PTR width = 0;
+    return Send(list, LVM_GETCOLUMNWIDTH, column, 0, &width) ? static_cast<int>(width) : -1;
+}
+
+int ListStringWidth(HWND list, const std::string& text)
+{
+    RemoteBuffer remote(list, text.size() + 1);
+    DWORD_PTR width = 0;
+    if (!remote.Valid() || !remote.Write(0, text.c_str(), text.size() + 1) ||
+        !Send(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(remote.Address()), &width))
+        return -1;
+    return static_cast<int>(width);
+}
+
 std::string JoinRow(const std::vector<std::string>& row)
 {
     std::string line;

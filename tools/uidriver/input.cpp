@@ -33,6 +33,29 @@ bool PressKey(HWND hWnd, UINT vk)
            ::PostMessageA(target, WM_KEYUP, vk, scan | 1 | (1u << 30) | (1u << 31));
 }
 
+bool TypeKey(HWND hWnd, WORD vk, bool ctrl)
+{
+    ::SetForegroundWindow(hWnd);
+    for (int i = 0; i < 250 && ::GetForegroundWindow() != hWnd; ++i)
+        ::Sleep(kPollMs);
+    if (::GetForegroundWindow() != hWnd)
+        return false;
+    INPUT keys[4] = {};
+    int count = 0;
+    auto key = [&](WORD code, DWORD flags) {
+        keys[count].type = INPUT_KEYBOARD;
+        keys[count].ki.wVk = code;
+        keys[count++].ki.dwFlags = flags;
+    };
+    if (ctrl)
+        key(VK_CONTROL, 0);
+    key(vk, 0);
+    key(vk, KEYEVENTF_KEYUP);
+    if (ctrl)
+        key(VK_CONTROL, KEYEVENTF_KEYUP);
+    return ::SendInput(count, keys, sizeof(INPUT)) == static_cast<UINT>(count);
+}
+
 bool PressCloseBox(HWND hWnd)
 {
     return ::PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0) != 0;

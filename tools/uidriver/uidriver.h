@@ -85,6 +85,10 @@ bool PressButton(HWND hDlg, int id);
 // focus in hWnd's thread, or to hWnd when none of its windows has it. The
 // dialog manager of the program turns Esc and Enter into IDCANCEL and IDOK.
 bool PressKey(HWND hWnd, UINT vk);
+// A key as the keyboard gives it (SendInput, so the program sees the key state),
+// with Ctrl held when asked, once hWnd is the foreground window; false when it
+// did not come to the front.
+bool TypeKey(HWND hWnd, WORD vk, bool ctrl = false);
 // The Close box of the caption: WM_SYSCOMMAND SC_CLOSE.
 bool PressCloseBox(HWND hWnd);
 
@@ -96,6 +100,9 @@ using Rows = std::vector<std::vector<std::string>>;
 Rows ListRows(HWND list);
 std::vector<std::string> ListRow(HWND list, int row);
 std::vector<std::string> ListColumns(HWND list);
+// A column's width, and a text's width in the list's font, both as the list measures them (-1 on failure).
+int ListColumnWidth(HWND list, int column);
+int ListStringWidth(HWND list, const std::string& text);
 int ListRowCount(HWND list);
 // A row as its columns joined by " | ".
 std::string JoinRow(const std::vector<std::string>& row);

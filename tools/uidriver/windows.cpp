@@ -100,10 +100,29 @@ int ResponseTime(HWND hWnd, DWORD timeoutMs)
 
 void Pause(DWORD ms) { ::Sleep(ms); }
 
+namespace {
+BOOL CALLBACK NoteUnpainted(HWND hWnd, LPARAM unpainted)
+{
+    if (::IsWindowVisible(hWnd) && ::GetUpdateRect(hWnd, nullptr, FALSE))
+        *reinterpret_cast<bool*>(unpainted) = true;
+    return TRUE;
+}
+}  // namespace
+
 bool PaintNow(HWND hWnd)
 {
-    // RDW_UPDATENOW sends WM_PAINT, so the program has drawn when this returns.
-    return ::RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (!::RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW))
+        return false;
+    // A window of another program paints when that program next runs its queue:
+    // wait until neither it nor a child has anything left to paint.
+    for (DWORD waited = 0; waited < kWindowTimeout; waited += kPollMs) {
+        bool unpainted = ::GetUpdateRect(hWnd, nullptr, FALSE) != FALSE;
+        ::EnumChildWindows(hWnd, NoteUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+        if (!unpainted)
+            return true;
+        ::Sleep(kPollMs);
+    }
+    return false;
 }
 
 DWORD RunWorkerThread(DWORD pid)
