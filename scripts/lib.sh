@@ -174,6 +174,13 @@ kv_start_driver() {
 
 kv_reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
 
+# kv_set_dpi N: the screen resolution, in dots per inch, of the Wine programs
+# started after it (the prefix's LogPixels, which each program reads at its start).
+kv_set_dpi() {
+    [ -f "$WINEPREFIX/system.reg" ] || return 0
+    kv_reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1"
+}
+
 # A fresh prefix, with the settings below.
 kv_make_prefix() {
     rm -rf "$WINEPREFIX"
@@ -189,6 +196,8 @@ kv_prefix_settings() {
     kv_reg 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif'
     # Without a window manager, managed windows make Wine wait 2 s at every hide.
     kv_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+    # 96 dpi unless a command asks for another (run.sh --dpi) for its own run.
+    kv_set_dpi 96
     # Wine's own theme draws every progress step from its bitmaps: about 0.4 ms
     # a step inside the timed reads. Windows 98 draws its controls plain.
     kv_wine_theme 0

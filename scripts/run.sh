@@ -8,6 +8,8 @@
 # serves the sample disc as D: through the CD-ROM drive model, so that its times
 # are a drive's and the cache device's second pass differs; --drive-model=off
 # keeps D: the plain folder (no FUSE here: the same, with a message).
+# --dpi=N (default 96) runs the program at N dots per inch (120, 144, 192 for a
+# high-resolution screen): the Wine prefix's LogPixels, put back to 96 after.
 # KORVANE_BUILD: build folder (default build/); KORVANE_ARCHES: the build to
 # run (default i686, the shipping files; x86_64 where the host runs no 32-bit
 # programs); KORVANE_RUN_DRIVE: the drive the headless run measures (default D);
@@ -24,12 +26,18 @@ fi
 [ "$KV_RUN_ARCH" = i686 ] || kv_log "running the $KV_RUN_ARCH build of KORVANE.EXE (the shipping i686 one needs a host that runs 32-bit programs)"
 KV_RUN_DRIVE=${KORVANE_RUN_DRIVE:-D}
 KV_DRIVE_MODEL=52x
+KV_DPI=96
 for arg in "$@"; do
     case "$arg" in
         --drive-model=*) KV_DRIVE_MODEL=${arg#--drive-model=} ;;
-        *) kv_log "unknown option $arg (known: --drive-model=off|PRESET)"; exit 2 ;;
+        --dpi=*) KV_DPI=${arg#--dpi=} ;;
+        *) kv_log "unknown option $arg (known: --drive-model=off|PRESET, --dpi=N)"; exit 2 ;;
     esac
 done
+if ! [[ "$KV_DPI" =~ ^[0-9]+$ ]] || [ "$KV_DPI" -lt 72 ] || [ "$KV_DPI" -gt 480 ]; then
+    kv_log "--dpi takes a resolution from 72 to 480 dots per inch, such as 96, 120, 144 or 192"
+    exit 2
+fi
 if [ "$KV_DRIVE_MODEL" != off ] && ! grep -qx "\[$KV_DRIVE_MODEL\]" "$KV_ROOT/tools/native/cdmodel/presets.txt"; then
     kv_log "no drive model preset $KV_DRIVE_MODEL; known: off $(sed -n 's/^\[\(.*\)\]$/\1/p' "$KV_ROOT/tools/native/cdmodel/presets.txt" | tr '\n' ' ')"
     exit 2
@@ -96,7 +104,8 @@ mkdir -p "$KV_BUILD" "$KV_SCREENS"
 kv_log "building ($KV_ARCHES) in $KV_BUILD"
 kv_build || exit 1
 
-trap kv_stop_all EXIT
+# The prefix's resolution goes back to 96 before Wine is stopped, however the command ends.
+trap 'kv_set_dpi 96; kv_stop_all' EXIT
 trap 'exit 130' INT TERM HUP
 headless=1
 if [ -n "${DISPLAY:-}" ]; then
@@ -119,6 +128,8 @@ kv_model_drive_d
 kv_map_mounted_discs
 kv_restart_wineserver
 export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
+kv_set_dpi "$KV_DPI"
+[ "$KV_DPI" = 96 ] || kv_log "the program runs at $KV_DPI dpi"
 
 exe=$KV_BUILD/$KV_RUN_ARCH/KORVANE.EXE
 if [ "$headless" = 0 ]; then
