@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The timing benchmark: builds, then runs bench/timing_bench under Wine in a
-# private display and prints its ratios. KORVANE_ARCHES picks the builds.
+# private display: each timed section against its floor (the same reads and
+# window updates in a bare loop) and a last line on the targets. KORVANE_ARCHES
+# picks the builds.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 kv_install_deps || exit 1

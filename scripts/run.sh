@@ -15,6 +15,18 @@
 # programs); KORVANE_RUN_DRIVE: the drive the headless run measures (default D);
 # KORVANE_MOUNTS: the mount table to look for optical discs in (/proc/mounts).
 set -uo pipefail
+case "${1:-}" in -h|--help)
+    cat <<USAGE
+usage: bash scripts/run.sh [--drive-model=PRESET|off]
+  Installs what is missing, builds, and runs KORVANE.EXE with the sample disc as drive D:.
+  With \$DISPLAY: the program on that display. Without: a two-pass run driven in Xvfb,
+  printing the results table, the copied text, a screenshot and the printed page.
+  --drive-model=PRESET  D: timed as a drive: $(sed -n 's/^\[\(.*\)\]$/\1/p' "$(dirname "$0")/../tools/native/cdmodel/presets.txt" | tr '\n' ' ')(default 52x)
+  --drive-model=off     D: is the plain folder (times near 0)
+  KORVANE_BUILD=DIR     build trees, Wine prefix and discs (default build/)
+USAGE
+    exit 0 ;;
+esac
 . "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lib.sh"
 kv_say_host
 KV_ARCHES=${KORVANE_ARCHES:-$KV_MAIN_ARCH}
