@@ -17,12 +17,14 @@
 set -uo pipefail
 case "${1:-}" in -h|--help)
     cat <<USAGE
-usage: bash scripts/run.sh [--drive-model=PRESET|off]
+usage: bash scripts/run.sh [--drive-model=PRESET|off] [--dpi=N]
   Installs what is missing, builds, and runs KORVANE.EXE with the sample disc as drive D:.
   With \$DISPLAY: the program on that display. Without: a two-pass run driven in Xvfb,
   printing the results table, the copied text, a screenshot and the printed page.
   --drive-model=PRESET  D: timed as a drive: $(sed -n 's/^\[\(.*\)\]$/\1/p' "$(dirname "$0")/../tools/native/cdmodel/presets.txt" | tr '\n' ' ')(default 52x)
   --drive-model=off     D: is the plain folder (times near 0)
+  --dpi=N               the program at N dots per inch: 120, 144, 192 for a high-resolution
+                        screen (default 96; the prefix is put back to 96 after)
   KORVANE_BUILD=DIR     build trees, Wine prefix and discs (default build/)
 USAGE
     exit 0 ;;
