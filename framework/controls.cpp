@@ -67,27 +67,7 @@ BOOL CToolBar::LoadToolBar(UINT id)
     if (::SizeofResource(hInst, hRes) < (4u + count) * sizeof(WORD))
         return FALSE;
 
-    // Map the bitmap's grey, white and black to the current button colours.
-    m_hBitmap = ::CreateMappedBitmap(hInst, id, 0, nullptr, 0);
-    if (!m_hBitmap)
-        return FALSE;
-    // The resource's sizes are for 96 dpi: pictures and buttons grow with the screen's resolution.
-    const CDpi dpi = CDpi::Screen();
-    int pictureCount = 0;
-    for (int i = 0; i < count; ++i)
-        pictureCount += words[4 + i] != 0;
-    if (dpi.ScaleX(width) != width || dpi.ScaleY(height) != height) {
-        const SIZE size{dpi.ScaleX(width) * pictureCount, dpi.ScaleY(height)};
-        if (HBITMAP stretched = StretchBitmap(m_hBitmap, width * pictureCount, height, size)) {
-            ::DeleteObject(m_hBitmap);
-            m_hBitmap = stretched;
-            width = dpi.ScaleX(width);
-            height = dpi.ScaleY(height);
-        }
-    }
-    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
-    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(width + dpi.ScaleX(7), height + dpi.ScaleY(6)));
-    TBADDBITMAP bitmap{nullptr, reinterpret_cast<UINT_PTR>(m_hBitmap)};
+    // The buttons, each separator (command 0) without a picture.
     int images = 0;
     std::vector<TBBUTTON> buttons;
     for (int i = 0; i < count; ++i) {
@@ -102,6 +82,25 @@ BOOL CToolBar::LoadToolBar(UINT id)
         }
         buttons.push_back(b);
     }
+
+    // Map the bitmap's grey, white and black to the current button colours.
+    m_hBitmap = ::CreateMappedBitmap(hInst, id, 0, nullptr, 0);
+    if (!m_hBitmap)
+        return FALSE;
+    // The resource's sizes are for 96 dpi: pictures and buttons grow with the screen's resolution.
+    const CDpi dpi = CDpi::Screen();
+    if (dpi.ScaleX(width) != width || dpi.ScaleY(height) != height) {
+        const SIZE size{dpi.ScaleX(width) * images, dpi.ScaleY(height)};
+        if (HBITMAP stretched = StretchBitmap(m_hBitmap, width * images, height, size)) {
+            ::DeleteObject(m_hBitmap);
+            m_hBitmap = stretched;
+            width = dpi.ScaleX(width);
+            height = dpi.ScaleY(height);
+        }
+    }
+    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
+    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(width + dpi.ScaleX(7), height + dpi.ScaleY(6)));
+    TBADDBITMAP bitmap{nullptr, reinterpret_cast<UINT_PTR>(m_hBitmap)};
     if (SendMessage(TB_ADDBITMAP, images, reinterpret_cast<LPARAM>(&bitmap)) < 0)
         return FALSE;
     SendMessage(TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));

@@ -2,6 +2,7 @@
 // and the main dialog's commands from the keyboard.
 #include <gtest/gtest.h>
 #include "session.h"
+#include "framework/dpi.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ void SetLogPixels(DWORD dpi)
 // What the list draws around a cell's text (LVSCW_AUTOSIZE leaves as much).
 const int kCellMargin = 12;
 
-int Scale(int pixels, int dpi) { return (pixels * dpi + 48) / 96; }
-
 // Each static text of a window against its width, measured by `list` (the same dialog font).
 void ExpectLabelsFit(HWND window, HWND list, const char* what)
 {
@@ -33,13 +32,6 @@ void ExpectLabelsFit(HWND window, HWND list, const char* what)
         ::GetClientRect(c, &box);
         EXPECT_LE(ListStringWidth(list, text), box.right) << what << ": \"" << text << "\"";
     }
-}
-
-HWND FocusOf(HWND hWnd)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 // Keys typed before it have been dealt with once a Tab typed after them has moved the focus.
@@ -79,7 +71,7 @@ TEST_P(Resolution, EveryTextFitsItsPlace)
 
     // The drive box, closed: a field as high as the small icon and a pixel above and below it.
     HWND combo = ::GetDlgItem(m_main, kv::kDriveCombo);
-    const int icon = Scale(16, dpi);
+    const int icon = CDpi::Scale(16, dpi);
     DWORD_PTR field = 0, item = 0;
     ::SendMessageTimeoutA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0, SMTO_ABORTIFHUNG, 5000, &field);
     ::SendMessageTimeoutA(combo, CB_GETITEMHEIGHT, 0, 0, SMTO_ABORTIFHUNG, 5000, &item);
@@ -105,7 +97,7 @@ TEST_P(Resolution, EveryTextFitsItsPlace)
                 << "column " << c << ": \"" << row[c] << "\"";
 
     // The drive item's label beside its icon: "D:" in its box.
-    EXPECT_LE(ListStringWidth(list, "D:"), Scale(43, dpi) - Scale(25, dpi) - 2);
+    EXPECT_LE(ListStringWidth(list, "D:"), CDpi::Scale(43, dpi) - CDpi::Scale(25, dpi) - 2);
     ExpectLabelsFit(out.results, list, "results window");
 
     // The about box, measured while the results are still open to measure with.

@@ -82,14 +82,6 @@ INPUT Key(WORD vk, DWORD flags = 0)
     return in;
 }
 
-// The control with the keyboard focus in hWnd's thread.
-HWND Focus(HWND hWnd)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
 bool Contains(const std::string& haystack, const std::string& needle)
 {
     return haystack.find(needle) != std::string::npos;
@@ -197,10 +189,10 @@ TEST_F(Shell, HelpButtonAndF1OpenTheHelpFileAtTheKeyword)
 
     // With Shift held, F1 does nothing: once the Tab typed after it has moved the focus, no call came.
     FakeHelpEngine::s_calls = 0;
-    const HWND focus = Focus(m_main);
+    const HWND focus = FocusOf(m_main);
     INPUT shifted[] = {Key(VK_SHIFT), Key(VK_F1), Key(VK_F1, KEYEVENTF_KEYUP), Key(VK_SHIFT, KEYEVENTF_KEYUP),
                        Key(VK_TAB), Key(VK_TAB, KEYEVENTF_KEYUP)};
     ::SendInput(6, shifted, sizeof(INPUT));
-    ASSERT_TRUE(Until([&] { return Focus(m_main) != focus; })) << "the Tab after Shift+F1 did not arrive";
+    ASSERT_TRUE(Until([&] { return FocusOf(m_main) != focus; })) << "the Tab after Shift+F1 did not arrive";
     EXPECT_EQ(FakeHelpEngine::s_calls, 0);
 }

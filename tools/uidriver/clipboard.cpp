@@ -9,12 +9,8 @@ namespace {
 // The control with the keyboard focus in hWnd's thread, when it is hWnd or one of its children; else hWnd.
 HWND FocusIn(HWND hWnd)
 {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && info.hwndFocus &&
-        (info.hwndFocus == hWnd || ::IsChild(hWnd, info.hwndFocus)))
-        return info.hwndFocus;
-    return hWnd;
+    const HWND focus = FocusOf(hWnd);
+    return focus && (focus == hWnd || ::IsChild(hWnd, focus)) ? focus : hWnd;
 }
 
 // A popup menu of pid ("#32768"), shown; nullptr when there is none.
@@ -103,14 +99,14 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
         *error = "could not empty the clipboard";
         return "";
     }
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(results, &pid);
     if (by == CopyBy::CtrlC) {
         PressCtrlKey(results, 'C');
     } else {
         // A right click on the list's second row, as the mouse gives it; the menu's item
         // Copy chosen by its access key.
-        ::SetForegroundWindow(results);
-        for (int i = 0; i < 250 && ::GetForegroundWindow() != results; ++i)
-            ::Sleep(kPollMs);
+        BringToFront(results);
         HWND list = ::GetDlgItem(results, kResultList);
         RECT box{};
         ::GetWindowRect(list, &box);
@@ -120,8 +116,6 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
         click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
         click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
         ::SendInput(2, click, sizeof(INPUT));
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(results, &pid);
         const DWORD start = ::GetTickCount();
         HWND menu = nullptr;
         while (!(menu = FindPopupMenu(pid)) && ::GetTickCount() - start < kWindowTimeout)
@@ -136,8 +130,6 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
     if (text.empty())
         *error = "no text came to the clipboard";
     // One request, one menu: none is open once the window has dealt with all that came before.
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(results, &pid);
     ResponseTime(results);
     if (by == CopyBy::Menu && FindPopupMenu(pid)) {
         *error = "a second menu opened after the first";

@@ -23,22 +23,25 @@ bool PressButton(HWND hDlg, int id)
 bool PressKey(HWND hWnd, UINT vk)
 {
     HWND target = hWnd;
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && info.hwndFocus &&
-        (info.hwndFocus == hWnd || ::IsChild(hWnd, info.hwndFocus)))
-        target = info.hwndFocus;
+    const HWND focus = FocusOf(hWnd);
+    if (focus && (focus == hWnd || ::IsChild(hWnd, focus)))
+        target = focus;
     const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyA(vk, 0 /* MAPVK_VK_TO_VSC */)) << 16;
     return ::PostMessageA(target, WM_KEYDOWN, vk, scan | 1) &&
            ::PostMessageA(target, WM_KEYUP, vk, scan | 1 | (1u << 30) | (1u << 31));
 }
 
-bool TypeKey(HWND hWnd, WORD vk, bool ctrl)
+bool BringToFront(HWND hWnd)
 {
     ::SetForegroundWindow(hWnd);
-    for (int i = 0; i < 250 && ::GetForegroundWindow() != hWnd; ++i)
+    for (DWORD waited = 0; waited < kWindowTimeout && ::GetForegroundWindow() != hWnd; waited += kPollMs)
         ::Sleep(kPollMs);
-    if (::GetForegroundWindow() != hWnd)
+    return ::GetForegroundWindow() == hWnd;
+}
+
+bool TypeKey(HWND hWnd, WORD vk, bool ctrl)
+{
+    if (!BringToFront(hWnd))
         return false;
     INPUT keys[4] = {};
     int count = 0;

@@ -59,6 +59,8 @@ bool WaitForWindowGone(HWND hWnd, DWORD timeoutMs = kWindowTimeout);
 
 std::string WindowText(HWND hWnd);
 std::string ClassName(HWND hWnd);
+// The control with the keyboard focus in hWnd's thread; nullptr when none has it.
+HWND FocusOf(HWND hWnd);
 // Text of a dialog's child control (labels such as 1008 and 1010).
 std::string DlgItemText(HWND hDlg, int id);
 // Milliseconds until hWnd answered WM_NULL, or -1 when it did not within timeoutMs.
@@ -85,6 +87,8 @@ bool PressButton(HWND hDlg, int id);
 // focus in hWnd's thread, or to hWnd when none of its windows has it. The
 // dialog manager of the program turns Esc and Enter into IDCANCEL and IDOK.
 bool PressKey(HWND hWnd, UINT vk);
+// Makes hWnd the foreground window and waits until it is; false when it did not come to the front.
+bool BringToFront(HWND hWnd);
 // A key as the keyboard gives it (SendInput, so the program sees the key state),
 // with Ctrl held when asked, once hWnd is the foreground window; false when it
 // did not come to the front.

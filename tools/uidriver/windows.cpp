@@ -66,6 +66,13 @@ std::string WindowText(HWND hWnd)
     return std::string(text, length > 0 ? length : 0);
 }
 
+HWND FocusOf(HWND hWnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 std::string ClassName(HWND hWnd)
 {
     char name[256] = "";
