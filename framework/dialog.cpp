@@ -3,8 +3,20 @@
 
 namespace {
 // The dialog being created on this thread: messages that arrive before
-// WM_INITDIALOG (WM_SETFONT, WM_MEASUREITEM) still reach their object.
-thread_local CDialog* t_pCreating = nullptr;
+// WM_INITDIALOG (WM_SETFONT, WM_MEASUREITEM) still reach their object. A TLS
+// slot of Windows' own rather than thread_local, whose emulation in MinGW's
+// libgcc needs a C runtime; the slot is taken at start-up, on one thread.
+const DWORD g_creatingSlot = ::TlsAlloc();
+
+CDialog* Creating()
+{
+    return static_cast<CDialog*>(::TlsGetValue(g_creatingSlot));
+}
+
+void SetCreating(CDialog* dialog)
+{
+    ::TlsSetValue(g_creatingSlot, dialog);
+}
 
 bool IsIdleMessage(const MSG& msg)
 {
@@ -101,11 +113,11 @@ BOOL CDialog::Create(UINT idTemplate, HWND hParent)
 
 BOOL CDialog::CreateFromTemplate(HWND hParent)
 {
-    CDialog* previous = t_pCreating;
-    t_pCreating = this;
+    CDialog* previous = Creating();
+    SetCreating(this);
     HWND hWnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_idTemplate), hParent,
                                      DialogProc, reinterpret_cast<LPARAM>(this));
-    t_pCreating = previous;
+    SetCreating(previous);
     if (!hWnd)
         m_hWnd = nullptr;
     return hWnd != nullptr;
@@ -212,13 +224,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
 {
     auto* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
     if (!self) {
-        self = msg == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : t_pCreating;
+        self = msg == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lParam) : Creating();
         if (!self)
             return FALSE;
         self->m_hWnd = hWnd;
         if (msg == WM_INITDIALOG) {
             ::SetWindowLongPtrA(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-            t_pCreating = nullptr;
+            SetCreating(nullptr);
         }
     }
     if (msg == WM_NCDESTROY) {

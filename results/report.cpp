@@ -3,7 +3,6 @@
 #include "../framework/dc.h"
 #include "../res/resource.h"
 #include "reportlayout.h"
-#include <cctype>
 #include <cstdio>
 
 namespace report {
@@ -108,7 +107,8 @@ void CBenchEngine::PrintReport(const char* drive, CDC& dc)
 {
     if (!drive || !dc.m_hDC)
         return;
-    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0])));
+    // By hand: <cctype>'s toupper is a C runtime DLL import, and a drive letter is plain ASCII.
+    const char letter = drive[0] >= 'a' && drive[0] <= 'z' ? static_cast<char>(drive[0] - 'a' + 'A') : drive[0];
     if (letter < 'A' || letter > 'Z')
         return;
     const int d = letter - 'A';
