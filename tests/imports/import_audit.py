@@ -9,8 +9,10 @@ Each import is looked up in BASELINE (win98_exports.txt) once per system, among
 the entries whose source speaks for that system. It fails on a system when its
 DLL or name is not there, when the baseline lists it as a stub that the system
 exports but does not implement or as absent, or, on Windows 95 and 98, when it
-is the W twin of a listed A function (9x implements only the A forms). Every
-failing import is named with its system.
+is the W twin of a listed A function (9x implements only the A forms). An
+import from a C or C++ runtime DLL fails on every system, whatever the baseline
+says: a fresh Windows 95 has none of them. Every failing import is named with
+its system.
 """
 import re
 import struct
@@ -92,6 +94,12 @@ def read_imports(path):
     return imports
 
 
+# C and C++ runtime DLLs, Microsoft's and the compiler's: MSVCRT.DLL and its
+# versioned kin, CRTDLL.DLL, the universal CRT and its API sets, libgcc,
+# libstdc++ and winpthreads.
+RUNTIME_DLL = re.compile(r"(MSVC[RP].*|CRTDLL|UCRTBASE[D]?|API-MS-WIN-CRT-.*|VCRUNTIME.*|LIBGCC_S.*|LIBSTDC\+\+.*|LIBWINPTHREAD.*)\.DLL",
+                         re.IGNORECASE)
+
 SYSTEMS = (("95", "Windows 95"), ("NT4", "Windows NT 4.0"), ("98SE", "Windows 98 SE"))
 # The source whose systems take the rule that a W function is missing where its A twin is listed.
 W_RULE_SOURCE = "mslu"
@@ -148,7 +156,9 @@ def audit(baseline, system, imports, path):
     for dll, name in imports:
         key = (dll.upper(), name)
         where = "%s: %s!%s" % (path, dll, name)
-        if key in stubs:
+        if RUNTIME_DLL.fullmatch(dll):
+            complaints.append("%s is from a C runtime DLL, which a fresh Windows 95 lacks" % where)
+        elif key in stubs:
             complaints.append("%s is a stub on %s (always fails): %s" % (where, label, stubs[key]))
         elif key in absent:
             complaints.append("%s is not exported by %s: %s" % (where, label, absent[key]))
