@@ -1,16 +1,11 @@
-// The C library names the program's code and the compiler call, served by this layer over Win32.
+// The C library's heap, memory and string functions that the program's code and the compiler call, over Win32.
 //
-// MinGW's <stdio.h> and <stdlib.h> make snprintf and strtod inline calls of
-// __mingw_vsnprintf and __mingw_strtod, so those are the names defined here.
 // The compiler itself may call memcpy, memmove, memset and memcmp for copies
-// and comparisons; this file is compiled with -fno-builtin so that none of
-// these loops is turned back into a call of itself.
+// and comparisons; the layer is compiled so that none of these loops is
+// turned back into a call of itself (runtime/CMakeLists.txt).
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstddef>
-
-#include "format.h"
 
 extern "C" {
 
@@ -121,16 +116,6 @@ char* strstr(const char* text, const char* part)
             return const_cast<char*>(text);
     }
     return n == 0 ? const_cast<char*>(text) : nullptr;
-}
-
-int __mingw_vsnprintf(char* out, size_t size, const char* format, va_list args)
-{
-    return runtime::FormatV(out, size, format, args);
-}
-
-double __mingw_strtod(const char* text, char** end)
-{
-    return runtime::ParseDecimal(text, end);
 }
 
 }  // extern "C"
