@@ -22,11 +22,23 @@ case ":$PATH:" in *":$KV_ROOT/scripts/bin:"*) ;; *) export PATH="$KV_ROOT/script
 # The build that commands running one program use: the shipping i686 one where
 # it can run, else x86_64.
 if [ "$KORVANE_HOST_I386" = yes ]; then KV_MAIN_ARCH=i686; else KV_MAIN_ARCH=x86_64; fi
-export WINEPREFIX=$KV_BUILD/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-KV_DISCS=$KV_BUILD/discs
-KV_SCREENS=$KV_BUILD/screens
+
+# kv_use_state DIR: where a Wine session keeps what it makes: its prefix, test
+# discs, screenshots, print jobs, drive mounts and the cache device's flags.
+# The run command and the benchmarks keep theirs in $KV_BUILD; each test suite
+# has a folder of its own under $KV_BUILD/test, so that the tests leave what
+# run.sh printed alone and two suites can run side by side.
+kv_use_state() {
+    KV_STATE=$1
+    export WINEPREFIX=$KV_STATE/wineprefix
+    KV_DISCS=$KV_STATE/discs
+    KV_SCREENS=$KV_STATE/screens
+    KV_PRINT_DIR=$KV_STATE/print
+    mkdir -p "$KV_STATE"
+}
+kv_use_state "$KV_BUILD"
 
 kv_log() { printf '[korvane] %s\n' "$*" >&2; }
 
@@ -132,7 +144,7 @@ kv_build_native() {
 # A private X display (Xvfb), unless KORVANE_USE_DISPLAY asks for $DISPLAY.
 kv_start_display() {
     if [ -n "${KORVANE_USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
-    local fifo=$KV_BUILD/.displayfd
+    local fifo=$KV_STATE/.displayfd
     rm -f "$fifo"
     Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" </dev/null >/dev/null 2>&1 &
     KV_XVFB_PID=$!
@@ -173,6 +185,7 @@ kv_start_driver() {
 }
 
 kv_reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+kv_reg_delete() { wine reg delete "$@" /f </dev/null >/dev/null 2>&1; }
 
 # kv_set_dpi N: the screen resolution, in dots per inch, of the Wine programs
 # started after it (the prefix's LogPixels, which each program reads at its start).
@@ -294,14 +307,99 @@ kv_map_cdrom() {
     kv_reg 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom
 }
 
+# kv_unmap_cdrom LETTER: the drive gone from the prefix (links and type).
+kv_unmap_cdrom() {
+    local letter=${1,,}
+    rm -f "$WINEPREFIX/dosdevices/$letter:" "$WINEPREFIX/dosdevices/$letter::"
+    kv_reg_delete 'HKLM\Software\Wine\Drives' /v "$letter:" /reg:64
+    kv_reg_delete 'HKLM\Software\Wine\Drives' /v "$letter:"
+}
+
+# Optical discs mounted on this machine (iso9660, udf) in the mount table
+# KORVANE_MOUNTS (default /proc/mounts): "device mountpoint" lines.
+kv_mounted_discs() {
+    local device mnt type rest
+    while read -r device mnt type rest; do
+        case "$type" in iso9660|udf) ;; *) continue ;; esac
+        # The table writes blanks and the like as octal escapes (\040).
+        printf '%s %s\n' "$device" "$(printf '%b' "${mnt//\\/\\0}")"
+    done <"${KORVANE_MOUNTS:-/proc/mounts}"
+}
+
+# Maps each mounted optical disc as a CD-ROM drive. A disc that an earlier
+# call mapped keeps its letter; a letter it gave a disc that is no longer
+# mounted is removed. The letters given are kept in $WINEPREFIX/korvane-discs,
+# a line "letter device mountpoint" each. Takes effect after kv_restart_wineserver.
+kv_map_mounted_discs() {
+    local record=$WINEPREFIX/korvane-discs discs mapped="" letter device mnt
+    discs=$(kv_mounted_discs)
+    if [ -f "$record" ]; then
+        while read -r letter device mnt; do
+            [ -n "$letter" ] || continue
+            # A letter that now names something else (a test disc, say) is forgotten, not removed.
+            [ "$(readlink "$WINEPREFIX/dosdevices/$letter:")" = "$mnt" ] || continue
+            if grep -qxF -- "$device $mnt" <<<"$discs"; then
+                mapped+="$letter $device $mnt"$'\n'
+            else
+                kv_unmap_cdrom "$letter"
+                kv_log "drive ${letter^^}: removed: its disc $mnt is no longer mounted"
+            fi
+        done <"$record"
+    fi
+    while read -r device mnt; do
+        [ -n "$device" ] || continue
+        if ! letter=$(kv_letter_of "$device $mnt" "$mapped"); then
+            letter=$(kv_free_letter) || { kv_log "no free drive letter for $mnt"; continue; }
+            mapped+="$letter $device $mnt"$'\n'
+        fi
+        kv_map_cdrom "$letter" "$mnt" "" "$device"
+        kv_log "mounted disc $mnt ($device) is drive ${letter^^}:"
+    done <<<"$discs"
+    printf '%s' "$mapped" >"$record"
+}
+
+# kv_letter_of "DEVICE MOUNTPOINT" LINES: the letter of that disc in LINES ("letter device mountpoint").
+kv_letter_of() {
+    local letter rest
+    while read -r letter rest; do
+        [ -n "$letter" ] && [ "$rest" = "$1" ] && { echo "$letter"; return 0; }
+    done <<<"$2"
+    return 1
+}
+
+# A drive letter the prefix does not use: the first after the highest in use
+# (so a new disc comes after the test discs), else the first free from D: on.
+kv_free_letter() {
+    local used="" highest=d link letter
+    for link in "$WINEPREFIX"/dosdevices/?:; do
+        [ -e "$link" ] || [ -L "$link" ] || continue
+        letter=$(basename "$link"); letter=${letter%:}
+        used="$used$letter"
+        [[ "$letter" > "$highest" && "$letter" != z ]] && highest=$letter
+    done
+    for letter in {d..y}; do
+        [[ "$letter" > "$highest" ]] && [[ "$used" != *"$letter"* ]] && { echo "$letter"; return 0; }
+    done
+    for letter in {d..y}; do
+        [[ "$used" != *"$letter"* ]] && { echo "$letter"; return 0; }
+    done
+    return 1
+}
+
+# Set-up steps that use what an architecture's build makes (the cache device,
+# the printer set-up) call this first. The test command, whose suites make their
+# prefixes and discs while the builds go on, waits there for the build.
+kv_need_builds() { :; }
+
 # Runs every set-up step of scripts/setup.d (discs, driver, printer, ...).
 kv_run_setup_steps() {
-    local step
+    local step start
     for step in "$KV_ROOT"/scripts/setup.d/*.sh; do
         [ -f "$step" ] || continue
-        kv_log "set-up: $(basename "$step")"
+        start=$SECONDS
         # shellcheck source=/dev/null
         . "$step" || { kv_log "set-up step failed: $step"; return 1; }
+        kv_log "set-up: $(basename "$step") ($((SECONDS - start)) s)"
     done
 }
 

@@ -60,57 +60,17 @@ fi
 # The sample disc as D: through the drive model (cache flags KELDR-D.flags, as
 # the cache device writes them), or the plain folder when FUSE cannot mount.
 kv_model_drive_d() {
-    local mnt=$KV_BUILD/mnt/d log=$KV_BUILD/drivemodel-d.csv
+    local mnt=$KV_STATE/mnt/d log=$KV_STATE/drivemodel-d.csv
     KV_MODEL_LOG_D=""
     [ "$KV_DRIVE_MODEL" = off ] && return 0
     if kv_mount_drive_model "$KV_DRIVE_MODEL" "$KV_DISCS/sample" "$mnt" "$log" \
-            "${KORVANE_FLAGS_DIR:-$KV_BUILD/cacheflags}/KELDR-D.flags"; then
+            "$KV_STATE/cacheflags/KELDR-D.flags"; then
         kv_map_cdrom d "$mnt"
         KV_MODEL_LOG_D=$log
         kv_log "drive D: is the sample disc through the drive model, preset $KV_DRIVE_MODEL (log $log)"
     else
         kv_log "drive D: is the plain sample folder: the drive model is not available, times will be near 0"
     fi
-}
-
-# Optical discs mounted on this machine (iso9660, udf): "device mountpoint" lines.
-kv_mounted_discs() {
-    local device mnt type rest
-    while read -r device mnt type rest; do
-        case "$type" in iso9660|udf) ;; *) continue ;; esac
-        # /proc/mounts writes blanks and the like as octal escapes (\040).
-        printf '%s %s\n' "$device" "$(printf '%b' "${mnt//\\/\\0}")"
-    done <"${KORVANE_MOUNTS:-/proc/mounts}"
-}
-
-# Maps each mounted optical disc as a CD-ROM drive, on letters after those in use.
-kv_map_mounted_discs() {
-    local used="" letter link highest=d device mnt
-    for link in "$WINEPREFIX"/dosdevices/?:; do
-        [ -e "$link" ] || [ -L "$link" ] || continue
-        letter=$(basename "$link"); letter=${letter%:}
-        used="$used$letter"
-        [[ "$letter" > "$highest" && "$letter" != z ]] && highest=$letter
-    done
-    while read -r device mnt; do
-        [ -n "$device" ] || continue
-        local free=""
-        for letter in {d..y}; do
-            [[ "$letter" > "$highest" ]] || continue
-            case "$used" in *"$letter"*) continue ;; esac
-            free=$letter; break
-        done
-        if [ -z "$free" ]; then
-            for letter in {d..y}; do
-                case "$used" in *"$letter"*) continue ;; esac
-                free=$letter; break
-            done
-        fi
-        [ -n "$free" ] || { kv_log "no free drive letter for $mnt"; return 0; }
-        kv_map_cdrom "$free" "$mnt" "" "$device"
-        kv_log "mounted disc $mnt ($device) is drive ${free^^}:"
-        used="$used$free"; highest=$free
-    done < <(kv_mounted_discs)
 }
 
 kv_install_deps || exit 1

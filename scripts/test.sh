@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# The test command: installs what it needs, builds both architectures, makes a
-# fresh Wine prefix with the test discs, and runs every CTest suite under Wine
-# in a private X display. Extra arguments go to ctest (for example -R walk).
-# Its last line says where the time went.
+# The test command: installs what it needs, builds the Linux-side tools and both
+# architectures, and runs each architecture's CTest suite, and the tools' suite,
+# as soon as its build is done, side by side with the builds and suites still
+# going. Each architecture's suite has a folder of its own (build/test/ARCH):
+# a fresh Wine prefix with the test discs, its own Xvfb display, print jobs and
+# screenshots. Extra arguments go to ctest (for example -R walk). Its last line
+# says where the time went.
 set -uo pipefail
 case "${1:-}" in -h|--help)
     cat <<'USAGE'
 usage: bash scripts/test.sh [CTEST-OPTIONS...]
-  Installs what is missing, builds i686 and x86_64 and the Linux-side tools,
-  makes a fresh Wine prefix with the test discs and runs every CTest suite in Xvfb.
+  Installs what is missing, builds the Linux-side tools, i686 and x86_64, and runs
+  each suite once its build is done: the i686 suite while x86_64 builds, then the
+  x86_64 one beside it, each with a fresh Wine prefix, the test discs and an Xvfb
+  display of its own under build/test/ARCH (screenshots in build/test/ARCH/screens,
+  print jobs in build/test/ARCH/print). run.sh's prefix, page and screenshots are
+  left alone. Each suite's output is shown when it ends.
   CTEST-OPTIONS go to ctest: -R NAME runs the tests whose names match, -V shows their output.
-  KORVANE_BUILD=DIR     build trees, Wine prefix and discs (default build/)
+  Without a filter, a suite that lists no test fails the command.
+  KORVANE_BUILD=DIR     build trees, prefixes and discs (default build/)
   KORVANE_ARCHES=ARCH   one architecture only (i686 or x86_64)
 USAGE
     exit 0 ;;
@@ -19,37 +27,145 @@ esac
 kv_say_host
 
 kv_timed install kv_install_deps || exit 1
-mkdir -p "$KV_BUILD" "$KV_SCREENS"
-kv_build || exit 1
+KV_TEST=$KV_BUILD/test
+rm -rf "$KV_TEST"
+mkdir -p "$KV_TEST"
+KV_SUITE_PIDS=""
+trap 'for pid in $KV_SUITE_PIDS; do kill -TERM "$pid" 2>/dev/null; done; wait; kv_say_times' EXIT
+trap 'exit 130' INT TERM HUP
 
-# The display, a fresh prefix and what the set-up steps put in it.
-kv_set_up() {
+# kv_built NAME: NAME's build is done (or failed: kv_built NAME failed); the
+# suites that need it wait for the mark.
+kv_built() { echo "${2:-ok}" >"$KV_TEST/built-$1"; }
+kv_wait_built() {
+    local name
+    for name in "$@"; do
+        while [ ! -f "$KV_TEST/built-$name" ]; do sleep 0.2; done
+        [ "$(cat "$KV_TEST/built-$name")" = ok ] || { kv_log "the $name build failed"; return 1; }
+    done
+}
+
+kv_ctest() { (cd "$KV_BUILD/$1" && shift && ctest --output-on-failure --timeout 600 "$@"); }
+# kv_ctest_count SUITE ARGS...: how many tests the ctest arguments (a -R filter, say) pick; fails when the listing does.
+kv_ctest_count() {
+    local listing
+    listing=$(cd "$KV_BUILD/$1" && shift && ctest -N "$@" 2>&1) || return 1
+    sed -n 's/^Total Tests: \([0-9]*\)$/\1/p' <<<"$listing" | grep . || return 1
+}
+# kv_suite_picks NAME ARGS...: does the suite have a test to run? Without
+# arguments it must list one: a suite that lists none, or cannot be listed, fails.
+kv_suite_picks() {
+    local name=$1 count
+    shift
+    count=$(kv_ctest_count "$name" "$@") || count=""
+    if [ -z "$count" ] || [ "$count" = 0 ]; then
+        if [ $# -eq 0 ]; then
+            kv_log "FAILED: the $name suite ${count:+lists no test}${count:-could not be listed (ctest -N failed in $KV_BUILD/$name)}"
+            return 2
+        fi
+        kv_log "no test of the $name suite matches: $*"
+        return 1
+    fi
+}
+
+# kv_arch_suite ARCH ARGS...: ARCH's suite in its own folder: display, prefix
+# and discs while the builds go on, the steps that use ARCH's build once it is
+# done, then ctest. Its times go to the suite's times file.
+kv_arch_suite() {
+    local arch=$1 status
+    shift
+    KV_TIMES=""
+    kv_use_state "$KV_TEST/$arch"
+    # The set-up steps use this architecture's tools (printer set-up, cache
+    # device); where it does not run here, those of x86_64.
+    KV_SUITE_NEEDS=$arch
+    if kv_runs_here "$arch"; then KV_ARCHES=$arch; else KV_ARCHES="$arch x86_64"; KV_SUITE_NEEDS="$arch x86_64"; fi
+    kv_need_builds() { kv_wait_built $KV_SUITE_NEEDS; }
+    trap 'kv_stop_all; echo "${KV_TIMES#, }" >"$KV_STATE/times"' EXIT
     kv_start_display
     kv_keep_cpus_awake
-    kv_make_prefix
+    kv_timed "prefix $arch" kv_make_prefix
+    kv_wait_built native || return 1
+    kv_timed "set-up $arch" kv_suite_set_up || return 1
+    kv_suite_picks "$arch" "$@"; status=$?
+    [ $status = 1 ] && return 0
+    [ $status = 0 ] || return 1
+    export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
+    kv_log "tests for $arch"
+    kv_runs_here "$arch" ||
+        kv_log "$arch: every test that starts an i686 program is skipped: this host runs no 32-bit x86 programs"
+    kv_timed "tests $arch" kv_ctest "$arch" "$@"
+}
+kv_suite_set_up() {
+    mkdir -p "$KV_SCREENS"
     kv_run_setup_steps || return 1
     kv_restart_wineserver
 }
 
-trap 'kv_stop_all; kv_say_times' EXIT
-kv_timed set-up kv_set_up || exit 1
-export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
-
-kv_ctest() { (cd "$KV_BUILD/$1" && shift && ctest --output-on-failure --timeout 600 "$@"); }
-# kv_ctest_picks SUITE ARGS...: do the ctest arguments (a -R filter, say) pick a test of SUITE?
-kv_ctest_picks() {
-    (cd "$KV_BUILD/$1" && shift && ctest -N "$@" 2>/dev/null) | grep -q '^Total Tests: [1-9]'
-}
-status=0
-for arch in $KV_ARCHES; do
-    if ! kv_ctest_picks "$arch" "$@"; then kv_log "no test for $arch matches: $*"; continue; fi
-    kv_log "tests for $arch"
-    kv_runs_here "$arch" ||
-        kv_log "$arch: every test that starts an i686 program is skipped: this host runs no 32-bit x86 programs"
-    kv_timed "tests $arch" kv_ctest "$arch" "$@" || status=1
-done
-if [ -f "$KV_BUILD/native/CTestTestfile.cmake" ] && kv_ctest_picks native "$@"; then
+kv_native_suite() {
+    local status
+    KV_TIMES=""
+    trap 'echo "${KV_TIMES#, }" >"$KV_TEST/native.times"' EXIT
+    kv_wait_built native || return 1
+    kv_suite_picks native "$@"; status=$?
+    [ $status = 1 ] && return 0
+    [ $status = 0 ] || return 1
     kv_log "tests of the Linux-side tools"
-    kv_timed "tests native" kv_ctest native "$@" || status=1
+    kv_timed "tests native" kv_ctest native "$@"
+}
+
+# kv_start_suite NAME FUNCTION ARGS...: runs the suite in the background, its output in build/test/NAME.log.
+kv_start_suite() {
+    local name=$1
+    shift
+    "$@" >"$KV_TEST/$name.log" 2>&1 </dev/null &
+    KV_SUITE_PIDS="$KV_SUITE_PIDS $!"
+    KV_SUITE_NAMES="${KV_SUITE_NAMES:-} $name=$!"
+}
+
+# With the user's own display (KORVANE_USE_DISPLAY) the suites share it, so they run one after another.
+kv_serial() { [ -n "${KORVANE_USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; }
+
+kv_build_all() {
+    local arch pid
+    if [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; then
+        if kv_timed "build native" kv_build_native; then kv_built native; else kv_built native failed; return 1; fi
+    else
+        kv_built native
+    fi
+    for arch in $KV_ARCHES; do
+        if ! kv_timed "build $arch" kv_build_arch "$arch"; then
+            kv_built "$arch" failed
+            return 1
+        fi
+        kv_built "$arch"
+        if kv_serial; then kv_arch_suite "$arch" "$@" 2>&1 | tee "$KV_TEST/$arch.log"; fi
+    done
+}
+
+if ! kv_serial; then
+    [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ] && kv_start_suite native kv_native_suite "$@"
+    for arch in $KV_ARCHES; do kv_start_suite "$arch" kv_arch_suite "$arch" "$@"; done
 fi
+# The builds compete with the suites already running: they yield the processors
+# to the tests, whose waits and times matter more than the compiler's.
+build_status=0
+kv_build_all "$@" || build_status=1
+if [ $build_status != 0 ]; then
+    for arch in $KV_ARCHES; do [ -f "$KV_TEST/built-$arch" ] || kv_built "$arch" failed; done
+fi
+
+# Each suite's output as it ended, in order: the architectures, then the tools.
+status=$build_status
+for entry in $KV_SUITE_NAMES; do
+    name=${entry%=*}
+    wait "${entry##*=}" || status=1
+    cat "$KV_TEST/$name.log"
+done
+KV_SUITE_PIDS=""
+for name in $KV_ARCHES; do
+    [ -s "$KV_TEST/$name/times" ] && KV_TIMES="$KV_TIMES, $(cat "$KV_TEST/$name/times")"
+done
+[ -s "$KV_TEST/native.times" ] && KV_TIMES="$KV_TIMES, $(cat "$KV_TEST/native.times")"
+KV_TIMES="$KV_TIMES, all $SECONDS s"
 exit $status

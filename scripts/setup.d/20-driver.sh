@@ -3,12 +3,13 @@
 # once the wineserver has restarted. The 64-bit driver when
 # x86_64 is built (both 32- and 64-bit programs reach it), else the 32-bit one.
 # KORVANE_FLAGS_DIR: the Unix folder where the driver keeps KELDR-<LETTER>.flags.
+kv_need_builds || return 1
 case " $KV_ARCHES " in
     *" x86_64 "*) kv_driver_arch=x86_64 ;;
     *) kv_driver_arch=i686 ;;
 esac
 kv_driver_sys=$KV_BUILD/$kv_driver_arch/keldr.sys
-export KORVANE_FLAGS_DIR=$KV_BUILD/cacheflags
+export KORVANE_FLAGS_DIR=$KV_STATE/cacheflags
 export KORVANE_DRIVER_FLAGS=${KORVANE_DRIVER_FLAGS:-0x00000005}  # cache on, plus a bit a run must give back untouched
 export KORVANE_DRIVER_DRIVES=D
 [ -L "$WINEPREFIX/dosdevices/m:" ] && KORVANE_DRIVER_DRIVES=DM

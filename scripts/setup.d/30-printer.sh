@@ -1,7 +1,6 @@
 # Default printer: Wine's PostScript driver writing each job to $KORVANE_PRINT_FILE
 # (each job overwrites the file). Sourced by the test command.
 # kv_print_pages turns the last job into a PDF and a PNG beside it.
-KV_PRINT_DIR=$KV_BUILD/print
 mkdir -p "$KV_PRINT_DIR"
 export KORVANE_PRINT_FILE=$KV_PRINT_DIR/korvane.ps
 rm -f "$KORVANE_PRINT_FILE" "$KV_PRINT_DIR/korvane.pdf" "$KV_PRINT_DIR/korvane.png"
@@ -22,6 +21,7 @@ kv_print_pages() {
     echo "printed page (PDF): $base.pdf"
     echo "printed page (PNG): $base.png"
 }
+kv_need_builds || return 1
 kv_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v "$KORVANE_PRINT_FILE" /t REG_SZ /d '' /reg:64
 kv_reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v "$KORVANE_PRINT_FILE" /t REG_SZ /d ''
 kv_printsetup=

@@ -206,7 +206,7 @@ TEST_F(Korvane, EmptyDiscWarnsThenReportsChangedDisc)
     ASSERT_TRUE(PrintEnabled());
 
     const char drive = EmptyDrive();
-    ASSERT_NE(drive, 0) << "no CD-ROM drive without files (set-up step 40-images.sh maps V:)";
+    ASSERT_NE(drive, 0) << "no CD-ROM drive without files (set-up step 11-images.sh maps V:)";
     results = Run(drive);
     ASSERT_NE(results, nullptr);
     ASSERT_TRUE(AnswerMessageBox(ExpectBox("Warning", kv::kFewFilesText), IDOK));

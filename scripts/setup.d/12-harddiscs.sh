@@ -25,7 +25,7 @@ kv_map_cdrom q "$kv_hard/wide" WIDEDISC
 kv_map_cdrom s "$kv_hard/longlabel" "KORVANE LONG VOLUME LABEL 32CHRS"
 kv_map_cdrom w "$kv_hard/bestfit" BESTFIT
 
-KV_DENYFS_MNT=$KV_BUILD/mnt/denied
+KV_DENYFS_MNT=$KV_STATE/mnt/denied
 kv_unmount_denyfs() {
     mountpoint -q "$KV_DENYFS_MNT" 2>/dev/null || return 0
     fusermount3 -u "$KV_DENYFS_MNT" 2>/dev/null || fusermount3 -uz "$KV_DENYFS_MNT" 2>/dev/null || true
@@ -38,9 +38,9 @@ kv_mount_denyfs() {
     printf '%s' DENYDIR >"$kv_hard/denied/dir/.windows-label"
     kv_unmount_denyfs
     mkdir -p "$KV_DENYFS_MNT"
-    "$bin" "$kv_hard/denied" "$KV_DENYFS_MNT" -f </dev/null >"$KV_BUILD/denyfs.log" 2>&1 &
+    "$bin" "$kv_hard/denied" "$KV_DENYFS_MNT" -f </dev/null >"$KV_STATE/denyfs.log" 2>&1 &
     for i in $(seq 100); do mountpoint -q "$KV_DENYFS_MNT" && break; sleep 0.05; done
-    mountpoint -q "$KV_DENYFS_MNT" || { kv_log "denyfs did not mount: $(tail -2 "$KV_BUILD/denyfs.log")"; return 0; }
+    mountpoint -q "$KV_DENYFS_MNT" || { kv_log "denyfs did not mount: $(tail -2 "$KV_STATE/denyfs.log")"; return 0; }
     KV_CLEANUP_HOOKS="${KV_CLEANUP_HOOKS:-} kv_unmount_denyfs"
     kv_map_cdrom r "$KV_DENYFS_MNT/file"
     kv_map_cdrom t "$KV_DENYFS_MNT/dir"
