@@ -149,6 +149,7 @@ if ! kv_serial; then
 fi
 # The builds compete with the suites already running: they yield the processors
 # to the tests, whose waits and times matter more than the compiler's.
+kv_serial || KV_BUILD_NICE="nice -n 10"
 build_status=0
 kv_build_all "$@" || build_status=1
 if [ $build_status != 0 ]; then
