@@ -127,7 +127,7 @@ kv_start_suite() {
 kv_serial() { [ -n "${KORVANE_USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; }
 
 kv_build_all() {
-    local arch pid
+    local arch
     if [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; then
         if kv_timed "build native" kv_build_native; then kv_built native; else kv_built native failed; return 1; fi
     else
@@ -139,34 +139,41 @@ kv_build_all() {
             return 1
         fi
         kv_built "$arch"
-        if kv_serial; then kv_arch_suite "$arch" "$@" 2>&1 | tee "$KV_TEST/$arch.log"; fi
     done
 }
 
+KV_SUITES="$KV_ARCHES"
+[ -f "$KV_ROOT/tools/native/CMakeLists.txt" ] && KV_SUITES="$KV_SUITES native"
 if ! kv_serial; then
-    [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ] && kv_start_suite native kv_native_suite "$@"
     for arch in $KV_ARCHES; do kv_start_suite "$arch" kv_arch_suite "$arch" "$@"; done
+    case " $KV_SUITES " in *" native "*) kv_start_suite native kv_native_suite "$@" ;; esac
 fi
 # The builds compete with the suites already running: they yield the processors
 # to the tests, whose waits and times matter more than the compiler's.
 kv_serial || KV_BUILD_NICE="nice -n 10"
 build_status=0
-kv_build_all "$@" || build_status=1
+kv_build_all || build_status=1
 if [ $build_status != 0 ]; then
     for arch in $KV_ARCHES; do [ -f "$KV_TEST/built-$arch" ] || kv_built "$arch" failed; done
 fi
 
 # Each suite's output as it ended, in order: the architectures, then the tools.
 status=$build_status
-for entry in $KV_SUITE_NAMES; do
-    name=${entry%=*}
-    wait "${entry##*=}" || status=1
-    cat "$KV_TEST/$name.log"
-done
+if kv_serial; then
+    if [ $build_status = 0 ]; then
+        for arch in $KV_ARCHES; do (kv_arch_suite "$arch" "$@") || status=1; done
+        case " $KV_SUITES " in *" native "*) (kv_native_suite "$@") || status=1 ;; esac
+    fi
+else
+    for entry in $KV_SUITE_NAMES; do
+        wait "${entry##*=}" || status=1
+        cat "$KV_TEST/${entry%=*}.log"
+    done
+fi
 KV_SUITE_PIDS=""
-for name in $KV_ARCHES; do
-    [ -s "$KV_TEST/$name/times" ] && KV_TIMES="$KV_TIMES, $(cat "$KV_TEST/$name/times")"
+for times in $(for arch in $KV_ARCHES; do echo "$KV_TEST/$arch/times"; done) "$KV_TEST/native.times"; do
+    line=$(cat "$times" 2>/dev/null)
+    [ -n "$line" ] && KV_TIMES="$KV_TIMES, $line"
 done
-[ -s "$KV_TEST/native.times" ] && KV_TIMES="$KV_TIMES, $(cat "$KV_TEST/native.times")"
 KV_TIMES="$KV_TIMES, all $SECONDS s"
 exit $status
