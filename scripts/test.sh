@@ -60,7 +60,8 @@ kv_suite_picks() {
     count=$(kv_ctest_count "$name" "$@") || count=""
     if [ -z "$count" ] || [ "$count" = 0 ]; then
         if [ $# -eq 0 ]; then
-            kv_log "FAILED: the $name suite ${count:+lists no test}${count:-could not be listed (ctest -N failed in $KV_BUILD/$name)}"
+            if [ -n "$count" ]; then kv_log "FAILED: the $name suite lists no test ($KV_BUILD/$name)"
+            else kv_log "FAILED: the $name suite could not be listed (ctest -N failed in $KV_BUILD/$name)"; fi
             return 2
         fi
         kv_log "no test of the $name suite matches: $*"
