@@ -391,11 +391,13 @@ kv_free_letter() {
 # prefixes and discs while the builds go on, waits there for the build.
 kv_need_builds() { :; }
 
-# Runs every set-up step of scripts/setup.d (discs, driver, printer, ...).
+# Runs every set-up step of scripts/setup.d (discs, driver, printer, ...), or
+# those whose numbers KV_SETUP_ONLY lists ("10 15", say).
 kv_run_setup_steps() {
     local step start
     for step in "$KV_ROOT"/scripts/setup.d/*.sh; do
         [ -f "$step" ] || continue
+        [ -z "${KV_SETUP_ONLY:-}" ] || [[ " $KV_SETUP_ONLY " == *" $(basename "$step" | cut -d- -f1) "* ]] || continue
         start=$SECONDS
         # shellcheck source=/dev/null
         . "$step" || { kv_log "set-up step failed: $step"; return 1; }

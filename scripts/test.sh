@@ -46,22 +46,25 @@ kv_wait_built() {
 }
 
 kv_ctest() { (cd "$KV_BUILD/$1" && shift && ctest --output-on-failure --timeout 600 "$@"); }
-# kv_ctest_count SUITE ARGS...: how many tests the ctest arguments (a -R filter, say) pick; fails when the listing does.
+# kv_ctest_count DIR ARGS...: how many tests the ctest arguments (a -R filter, say) pick; fails when the listing does.
 kv_ctest_count() {
     local listing
     listing=$(cd "$KV_BUILD/$1" && shift && ctest -N "$@" 2>&1) || return 1
     sed -n 's/^Total Tests: \([0-9]*\)$/\1/p' <<<"$listing" | grep . || return 1
 }
-# kv_suite_picks NAME ARGS...: does the suite have a test to run? Without
-# arguments it must list one: a suite that lists none, or cannot be listed, fails.
+# kv_suite_picks NAME DIR PART-ARGS -- USER-ARGS...: does the suite have a test to
+# run? Without user arguments it must list one: a suite that lists none, or
+# cannot be listed, fails (2); a user filter that picks none leaves it out (1).
 kv_suite_picks() {
-    local name=$1 count
+    local name=$1 dir=$2 part=() count
+    shift 2
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do part+=("$1"); shift; done
     shift
-    count=$(kv_ctest_count "$name" "$@") || count=""
+    count=$(kv_ctest_count "$dir" "${part[@]}" "$@") || count=""
     if [ -z "$count" ] || [ "$count" = 0 ]; then
         if [ $# -eq 0 ]; then
-            if [ -n "$count" ]; then kv_log "FAILED: the $name suite lists no test ($KV_BUILD/$name)"
-            else kv_log "FAILED: the $name suite could not be listed (ctest -N failed in $KV_BUILD/$name)"; fi
+            if [ -n "$count" ]; then kv_log "FAILED: the $name suite lists no test ($KV_BUILD/$dir)"
+            else kv_log "FAILED: the $name suite could not be listed (ctest -N failed in $KV_BUILD/$dir)"; fi
             return 2
         fi
         kv_log "no test of the $name suite matches: $*"
@@ -69,33 +72,48 @@ kv_suite_picks() {
     fi
 }
 
-# kv_arch_suite ARCH ARGS...: ARCH's suite in its own folder: display, prefix
-# and discs while the builds go on, the steps that use ARCH's build once it is
-# done, then ctest. Its times go to the suite's times file.
+# The parts of an architecture's suite, each in a folder, prefix and display of
+# its own: "main" runs every test but those labelled drivemodel, "model" those,
+# which wait on the drive model in real time. Where the architecture does not
+# run here, one part holds all its tests.
+kv_suite_parts() { if kv_runs_here "$1"; then echo main model; else echo all; fi; }
+kv_part_args() {
+    case "$1" in main) echo -LE drivemodel ;; model) echo -L drivemodel ;; esac
+}
+kv_part_name() { case "$2" in model) echo "$1-model" ;; *) echo "$1" ;; esac; }
+
+# kv_arch_suite ARCH PART ARGS...: a part of ARCH's suite: display, prefix and
+# discs while the builds go on, the steps that use ARCH's build once it is done,
+# then ctest. Its times go to the part's times file.
 kv_arch_suite() {
-    local arch=$1 status
-    shift
+    local arch=$1 part=$2 name status
+    shift 2
+    name=$(kv_part_name "$arch" "$part")
     KV_TIMES=""
-    kv_use_state "$KV_TEST/$arch"
+    kv_use_state "$KV_TEST/$name"
     # The set-up steps use this architecture's tools (printer set-up, cache
     # device); where it does not run here, those of x86_64.
     KV_SUITE_NEEDS=$arch
     if kv_runs_here "$arch"; then KV_ARCHES=$arch; else KV_ARCHES="$arch x86_64"; KV_SUITE_NEEDS="$arch x86_64"; fi
     kv_need_builds() { kv_wait_built $KV_SUITE_NEEDS; }
+    # The drive model's tests need the sample disc, the model's M:, the cache device and the printer.
+    [ "$part" = model ] && KV_SETUP_ONLY="10 15 20 30"
     trap 'kv_stop_all; echo "${KV_TIMES#, }" >"$KV_STATE/times"' EXIT
     kv_start_display
     kv_keep_cpus_awake
-    kv_timed "prefix $arch" kv_make_prefix
+    kv_timed "prefix $name" kv_make_prefix
     kv_wait_built native || return 1
-    kv_timed "set-up $arch" kv_suite_set_up || return 1
-    kv_suite_picks "$arch" "$@"; status=$?
+    kv_timed "set-up $name" kv_suite_set_up || return 1
+    # shellcheck disable=SC2046
+    kv_suite_picks "$name" "$arch" $(kv_part_args "$part") -- "$@"; status=$?
     [ $status = 1 ] && return 0
     [ $status = 0 ] || return 1
     export KORVANE_SCREENS=$KV_SCREENS KORVANE_DISCS=$KV_DISCS
-    kv_log "tests for $arch"
+    kv_log "tests for $name"
     kv_runs_here "$arch" ||
         kv_log "$arch: every test that starts an i686 program is skipped: this host runs no 32-bit x86 programs"
-    kv_timed "tests $arch" kv_ctest "$arch" "$@"
+    # shellcheck disable=SC2046
+    kv_timed "tests $name" kv_ctest "$arch" $(kv_part_args "$part") "$@"
 }
 kv_suite_set_up() {
     mkdir -p "$KV_SCREENS"
@@ -108,7 +126,7 @@ kv_native_suite() {
     KV_TIMES=""
     trap 'echo "${KV_TIMES#, }" >"$KV_TEST/native.times"' EXIT
     kv_wait_built native || return 1
-    kv_suite_picks native "$@"; status=$?
+    kv_suite_picks native native -- "$@"; status=$?
     [ $status = 1 ] && return 0
     [ $status = 0 ] || return 1
     kv_log "tests of the Linux-side tools"
@@ -146,7 +164,11 @@ kv_build_all() {
 KV_SUITES="$KV_ARCHES"
 [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ] && KV_SUITES="$KV_SUITES native"
 if ! kv_serial; then
-    for arch in $KV_ARCHES; do kv_start_suite "$arch" kv_arch_suite "$arch" "$@"; done
+    for arch in $KV_ARCHES; do
+        for part in $(kv_suite_parts "$arch"); do
+            kv_start_suite "$(kv_part_name "$arch" "$part")" kv_arch_suite "$arch" "$part" "$@"
+        done
+    done
     case " $KV_SUITES " in *" native "*) kv_start_suite native kv_native_suite "$@" ;; esac
 fi
 # The builds compete with the suites already running: they yield the processors
@@ -162,7 +184,9 @@ fi
 status=$build_status
 if kv_serial; then
     if [ $build_status = 0 ]; then
-        for arch in $KV_ARCHES; do (kv_arch_suite "$arch" "$@") || status=1; done
+        for arch in $KV_ARCHES; do
+            for part in $(kv_suite_parts "$arch"); do (kv_arch_suite "$arch" "$part" "$@") || status=1; done
+        done
         case " $KV_SUITES " in *" native "*) (kv_native_suite "$@") || status=1 ;; esac
     fi
 else
@@ -172,7 +196,7 @@ else
     done
 fi
 KV_SUITE_PIDS=""
-for times in $(for arch in $KV_ARCHES; do echo "$KV_TEST/$arch/times"; done) "$KV_TEST/native.times"; do
+for times in "$KV_TEST"/*/times "$KV_TEST/native.times"; do
     line=$(cat "$times" 2>/dev/null)
     [ -n "$line" ] && KV_TIMES="$KV_TIMES, $line"
 done
