@@ -13,7 +13,9 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(ROOT, "tools", "hlpc"))
 
 import hlpc  # noqa: E402
+import hlphtml  # noqa: E402
 import hlpread  # noqa: E402
+from html.parser import HTMLParser  # noqa: E402
 
 HLPC = os.path.join(ROOT, "tools", "hlpc", "hlpc.py")
 HELP_SOURCE = os.path.join(ROOT, "res", "help.txt")
@@ -98,6 +100,86 @@ class BuiltHelpFileTests(unittest.TestCase):
                 self.assertIsNotNone(match, f"{constant} not found in the program's sources")
                 message = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', match.group(1)))
                 self.assertIn(message, text)
+
+
+class PageReader(HTMLParser):
+    """What a browser would follow in the page: headings, anchors, links, and any tag that fetches or runs."""
+
+    def __init__(self, data):
+        super().__init__(convert_charrefs=True)
+        self.headings, self.anchors, self.links, self.outside = [], set(), [], []
+        self.index_entries = {}
+        self.charset = None
+        self._heading = self._link = None
+        self.feed(data.decode("cp1252"))
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        if tag in ("script", "img", "link", "object", "embed", "iframe", "frame", "style") or "src" in attrs:
+            self.outside.append(tag)
+        if tag == "meta" and attrs.get("http-equiv", "").lower() == "content-type":
+            self.charset = attrs.get("content", "").lower().partition("charset=")[2]
+        if tag == "h2":
+            self._heading = ""
+        if tag == "a" and "name" in attrs:
+            self.anchors.add(attrs["name"])
+        if tag == "a" and "href" in attrs:
+            self.links.append(attrs["href"])
+            self._link = [attrs["href"], ""]
+
+    def handle_endtag(self, tag):
+        if tag == "h2":
+            self.headings.append(self._heading)
+            self._heading = None
+        if tag == "a" and self._link:
+            self.index_entries.setdefault(self._link[1], set()).add(self._link[0])
+            self._link = None
+
+    def handle_data(self, data):
+        if self._heading is not None:
+            self._heading += data
+        if self._link:
+            self._link[1] += data
+
+
+class HtmlPageTests(unittest.TestCase):
+    """The page that Windows without WinHelp shows: the built ZELKOR.HTM, then a source that orders and names
+    its topics awkwardly."""
+
+    def test_built_page_holds_every_topic_and_every_link_resolves(self):
+        with open(HELP_SOURCE, encoding="utf-8") as f:
+            source = hlpc.parse_source(f.read(), HELP_SOURCE)
+        built = os.environ.get("KORVANE_HELP_PAGE")
+        if built:
+            with open(built, "rb") as f:
+                data = f.read()
+        else:
+            data = hlphtml.compile_html(source)
+        page = PageReader(data)
+        self.assertEqual(page.charset, "windows-1252")
+        self.assertEqual(page.outside, [])
+        self.assertEqual(sorted(page.headings), sorted([t.title for t in source.topics] + ["Index"]))
+        self.assertEqual(page.headings[0], "Korvane Help Contents")
+        unresolved = [href for href in page.links if not href.startswith("#") or href[1:] not in page.anchors]
+        self.assertEqual(unresolved, [])
+        for topic in source.topics:
+            for keyword in topic.keywords:
+                self.assertIn("#" + topic.id, page.index_entries.get(keyword, ()), keyword)
+        text = data.decode("cp1252")
+        self.assertIn("<B>Sequential read of 384 blocks</B>", text)
+        self.assertIn("relatively few files and/or subdirectories. &nbsp;For", text)
+
+    def test_the_keyword_topic_comes_first_and_jumps_ignore_case(self):
+        text = ("#helptitle T &amp; <T>\n#topic intro\n#title Intro\n\nSee {jump:Main the main topic} and {b:more}.\n\n"
+                "#topic main\n#title Main\n#keywords Korvane; shared\n\n- {jump:INTRO intro}\n- two\n\nAfter.\n\n"
+                "{jump:intro back}\n")
+        page = PageReader(hlphtml.compile_html(hlpc.parse_source(text, "t.txt")))
+        self.assertEqual(page.headings, ["Main", "Intro", "Index"])
+        self.assertEqual(sorted(set(page.links)), ["#intro", "#keyword-index", "#main"])
+        data = hlphtml.compile_html(hlpc.parse_source(text, "t.txt")).decode("cp1252")
+        self.assertIn("<TITLE>T &amp;amp; &lt;T&gt;</TITLE>", data)
+        self.assertIn("<UL>\r\n<LI>", data)
+        self.assertIn("<LI>two\r\n</UL>\r\n<P>After.", data)
 
 
 class LayoutTests(unittest.TestCase):
