@@ -304,16 +304,18 @@ TEST_P(Help, ButtonAndHeldF1ShowTheHelpOfTheSystem)
 {
     const bool winHelp = std::string(GetParam()) == "winxp";
     FakeHelpEngine engine;
+    auto calls = [&] { return winHelp ? static_cast<size_t>(FakeHelpEngine::s_calls) : Opened().size(); };
     PostCommand(m_main, kv::kHelp);
+    ASSERT_TRUE(WaitFor([&] { return calls() >= 1; })) << "Help called for no help";
+    // The handler has ended (two would share its record file): the keys go to the main window again.
     ASSERT_TRUE(BringForward());
     INPUT f1[] = {Key(VK_F1), Key(VK_F1), Key(VK_F1), Key(VK_F1, KEYEVENTF_KEYUP)};
     ::SendInput(4, f1, sizeof(INPUT));
+    ASSERT_TRUE(WaitFor([&] { return calls() >= 2; })) << "F1 called for no help";
     if (winHelp) {
-        ASSERT_TRUE(WaitFor([&] { return FakeHelpEngine::s_calls >= 2; })) << FakeHelpEngine::s_calls;
         EXPECT_TRUE(Contains(FakeHelpEngine::s_payload, ModuleDirectory() + "ZELKOR.HLP")) << FakeHelpEngine::s_payload;
         EXPECT_TRUE(Contains(FakeHelpEngine::s_payload, std::string("Korvane") + '\0'));
     } else {
-        ASSERT_TRUE(WaitFor([&] { return Opened().size() >= 2; })) << Opened().size();
         for (const std::string& path : Opened())
             EXPECT_EQ(_stricmp(path.c_str(), (ModuleDirectory() + "ZELKOR.HTM").c_str()), 0) << path;
     }
