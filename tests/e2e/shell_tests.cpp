@@ -92,49 +92,38 @@ bool Contains(const std::string& haystack, const std::string& needle)
     return haystack.find(needle) != std::string::npos;
 }
 
-// One registry value, set for a test and put back as it was (removed when there was none).
+// One registry string, set for a test and put back as it was (removed when there was none).
 class RegValue {
 public:
     RegValue(HKEY root, std::string key, std::string name) : m_root(root), m_key(std::move(key)), m_name(std::move(name)) {}
     bool Set(const char* value)
     {
-        HKEY key = nullptr;
-        if (::RegCreateKeyExA(m_root, m_key.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
-                              nullptr) != ERROR_SUCCESS)
-            return false;
-        if (!m_saved) {
-            char old[1024] = "";
-            DWORD size = sizeof old;
-            m_existed = ::RegQueryValueExA(key, m_name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(old),
-                                           &size) == ERROR_SUCCESS;
-            m_old = m_existed ? std::string(old) : "";
-            m_saved = true;
-        }
-        const bool set = ::RegSetValueExA(key, m_name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                                          static_cast<DWORD>(std::strlen(value) + 1)) == ERROR_SUCCESS;
-        ::RegCloseKey(key);
-        return set;
+        char old[1024] = "";
+        DWORD size = sizeof old;
+        m_existed = ::RegGetValueA(m_root, m_key.c_str(), m_name.c_str(), RRF_RT_REG_SZ, nullptr, old, &size) == 0;
+        m_old = old;
+        return Write(value);
     }
     void Restore()
     {
-        if (!m_saved)
-            return;
         HKEY key = nullptr;
-        if (::RegOpenKeyExA(m_root, m_key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            if (m_existed)
-                ::RegSetValueExA(key, m_name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(m_old.c_str()),
-                                 static_cast<DWORD>(m_old.size() + 1));
-            else
-                ::RegDeleteValueA(key, m_name.c_str());
+        if (m_existed)
+            Write(m_old.c_str());
+        else if (::RegOpenKeyExA(m_root, m_key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            ::RegDeleteValueA(key, m_name.c_str());
             ::RegCloseKey(key);
         }
-        m_saved = false;
     }
 
 private:
+    bool Write(const char* value) const
+    {
+        return ::RegSetKeyValueA(m_root, m_key.c_str(), m_name.c_str(), REG_SZ, value,
+                                 static_cast<DWORD>(std::strlen(value) + 1)) == ERROR_SUCCESS;
+    }
     HKEY m_root;
     std::string m_key, m_name, m_old;
-    bool m_saved = false, m_existed = false;
+    bool m_existed = false;
 };
 
 // The class of the test's .htm handler; help_restore (CTest) knows it by this name too.
@@ -289,13 +278,6 @@ protected:
         }
         return lines;
     }
-    template <class Done>
-    bool WaitFor(Done done)
-    {
-        for (int i = 0; i < 500 && !done(); ++i)
-            Pump(20);
-        return done();
-    }
 };
 
 // Help and F1 (held down, so repeated) call for the help once each: WinHelp with
@@ -306,12 +288,12 @@ TEST_P(Help, ButtonAndHeldF1ShowTheHelpOfTheSystem)
     FakeHelpEngine engine;
     auto calls = [&] { return winHelp ? static_cast<size_t>(FakeHelpEngine::s_calls) : Opened().size(); };
     PostCommand(m_main, kv::kHelp);
-    ASSERT_TRUE(WaitFor([&] { return calls() >= 1; })) << "Help called for no help";
+    ASSERT_TRUE(Until([&] { return calls() >= 1; })) << "Help called for no help";
     // The handler has ended (two would share its record file): the keys go to the main window again.
     ASSERT_TRUE(BringForward());
     INPUT f1[] = {Key(VK_F1), Key(VK_F1), Key(VK_F1), Key(VK_F1, KEYEVENTF_KEYUP)};
     ::SendInput(4, f1, sizeof(INPUT));
-    ASSERT_TRUE(WaitFor([&] { return calls() >= 2; })) << "F1 called for no help";
+    ASSERT_TRUE(Until([&] { return calls() >= 2; })) << "F1 called for no help";
     if (winHelp) {
         EXPECT_TRUE(Contains(FakeHelpEngine::s_payload, ModuleDirectory() + "ZELKOR.HLP")) << FakeHelpEngine::s_payload;
         EXPECT_TRUE(Contains(FakeHelpEngine::s_payload, std::string("Korvane") + '\0'));

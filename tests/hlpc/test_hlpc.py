@@ -1,4 +1,5 @@
 """Tests of the help compiler: the built ZELKOR.HLP and synthetic sources, read back with hlpread."""
+import html
 import os
 import re
 import struct
@@ -15,7 +16,6 @@ sys.path.insert(0, os.path.join(ROOT, "tools", "hlpc"))
 import hlpc  # noqa: E402
 import hlphtml  # noqa: E402
 import hlpread  # noqa: E402
-from html.parser import HTMLParser  # noqa: E402
 
 HLPC = os.path.join(ROOT, "tools", "hlpc", "hlpc.py")
 HELP_SOURCE = os.path.join(ROOT, "res", "help.txt")
@@ -102,44 +102,19 @@ class BuiltHelpFileTests(unittest.TestCase):
                 self.assertIn(message, text)
 
 
-class PageReader(HTMLParser):
-    """What a browser would follow in the page: headings, anchors, links, and any tag that fetches or runs."""
-
-    def __init__(self, data):
-        super().__init__(convert_charrefs=True)
-        self.headings, self.anchors, self.links, self.outside = [], set(), [], []
-        self.index_entries = {}
-        self.charset = None
-        self._heading = self._link = None
-        self.feed(data.decode("cp1252"))
-
-    def handle_starttag(self, tag, attrs):
-        attrs = dict(attrs)
-        if tag in ("script", "img", "link", "object", "embed", "iframe", "frame", "style") or "src" in attrs:
-            self.outside.append(tag)
-        if tag == "meta" and attrs.get("http-equiv", "").lower() == "content-type":
-            self.charset = attrs.get("content", "").lower().partition("charset=")[2]
-        if tag == "h2":
-            self._heading = ""
-        if tag == "a" and "name" in attrs:
-            self.anchors.add(attrs["name"])
-        if tag == "a" and "href" in attrs:
-            self.links.append(attrs["href"])
-            self._link = [attrs["href"], ""]
-
-    def handle_endtag(self, tag):
-        if tag == "h2":
-            self.headings.append(self._heading)
-            self._heading = None
-        if tag == "a" and self._link:
-            self.index_entries.setdefault(self._link[1], set()).add(self._link[0])
-            self._link = None
-
-    def handle_data(self, data):
-        if self._heading is not None:
-            self._heading += data
-        if self._link:
-            self._link[1] += data
+def read_page(data):
+    """What a browser would follow in the page: its charset, headings, anchors, links, the index's entries, and any
+    tag that fetches or runs something."""
+    text = data.decode("cp1252")
+    index = text[text.index('<A NAME="%s">' % hlphtml.INDEX_ANCHOR):]
+    return {
+        "charset": re.search(r'<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=([^"]+)">', text).group(1),
+        "headings": [html.unescape(h) for h in re.findall(r'<H2><A NAME="[^"]*">(.*?)</A></H2>', text)],
+        "anchors": set(re.findall(r'<A NAME="([^"]*)">', text)),
+        "links": re.findall(r'<A HREF="([^"]*)">', text),
+        "index": {(html.unescape(word), target) for target, word in re.findall(r'<LI><A HREF="#([^"]+)">([^<]*)</A>', index)},
+        "outside": re.findall(r"<(?:SCRIPT|IMG|LINK|OBJECT|EMBED|I?FRAME|STYLE)\b|\bSRC=", text, re.I),
+    }
 
 
 class HtmlPageTests(unittest.TestCase):
@@ -155,16 +130,14 @@ class HtmlPageTests(unittest.TestCase):
                 data = f.read()
         else:
             data = hlphtml.compile_html(source)
-        page = PageReader(data)
-        self.assertEqual(page.charset, "windows-1252")
-        self.assertEqual(page.outside, [])
-        self.assertEqual(sorted(page.headings), sorted([t.title for t in source.topics] + ["Index"]))
-        self.assertEqual(page.headings[0], "Korvane Help Contents")
-        unresolved = [href for href in page.links if not href.startswith("#") or href[1:] not in page.anchors]
-        self.assertEqual(unresolved, [])
-        for topic in source.topics:
-            for keyword in topic.keywords:
-                self.assertIn("#" + topic.id, page.index_entries.get(keyword, ()), keyword)
+        page = read_page(data)
+        self.assertEqual(page["charset"], "windows-1252")
+        self.assertEqual(page["outside"], [])
+        self.assertEqual(sorted(page["headings"]), sorted([t.title for t in source.topics] + ["Index"]))
+        self.assertEqual(page["headings"][0], "Korvane Help Contents")
+        self.assertEqual([href for href in page["links"] if href[1:] not in page["anchors"]], [])
+        keywords = {(keyword, topic.id) for topic in source.topics for keyword in topic.keywords}
+        self.assertEqual(page["index"], keywords)
         text = data.decode("cp1252")
         self.assertIn("<B>Sequential read of 384 blocks</B>", text)
         self.assertIn("relatively few files and/or subdirectories. &nbsp;For", text)
@@ -173,12 +146,12 @@ class HtmlPageTests(unittest.TestCase):
         text = ("#helptitle T &amp; <T>\n#topic intro\n#title Intro\n\nSee {jump:Main the main topic} and {b:more}.\n\n"
                 "#topic main\n#title Main\n#keywords Korvane; shared\n\n- {jump:INTRO intro}\n- two\n\nAfter.\n\n"
                 "{jump:intro back}\n")
-        page = PageReader(hlphtml.compile_html(hlpc.parse_source(text, "t.txt")))
-        self.assertEqual(page.headings, ["Main", "Intro", "Index"])
-        self.assertEqual(sorted(set(page.links)), ["#intro", "#keyword-index", "#main"])
-        data = hlphtml.compile_html(hlpc.parse_source(text, "t.txt")).decode("cp1252")
+        data = hlphtml.compile_html(hlpc.parse_source(text, "t.txt"))
+        page = read_page(data)
+        self.assertEqual(page["headings"], ["Main", "Intro", "Index"])
+        self.assertEqual(sorted(set(page["links"])), ["#intro", "#keyword-index", "#main"])
+        data = data.decode("cp1252")
         self.assertIn("<TITLE>T &amp;amp; &lt;T&gt;</TITLE>", data)
-        self.assertIn("<UL>\r\n<LI>", data)
         self.assertIn("<LI>two\r\n</UL>\r\n<P>After.", data)
 
 
