@@ -1,4 +1,4 @@
-// The application object: start-up and the Help command.
+// The application object: start-up and the Help command (WinHelp, or the help page in the browser).
 #include "benchapp.h"
 #include "../engine/seams.h"
 #include "maindlg.h"
@@ -31,6 +31,23 @@ void InitControls()
         ::InitCommonControls();
 }
 
+bool RunningSystemHasWinHelp()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return !::GetVersionExA(&version) || SystemHasWinHelp(version.dwPlatformId, version.dwMajorVersion);
+}
+
+bool IsFile(const std::string& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    ::FindClose(search);
+    return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::string ModulePath()
 {
     char path[MAX_PATH * 4] = "";
@@ -39,7 +56,13 @@ std::string ModulePath()
 }
 }
 
-CBenchApp::CBenchApp() : m_pfnWinHelp(CallWinHelp)
+bool SystemHasWinHelp(DWORD platformId, DWORD majorVersion)
+{
+    return platformId != VER_PLATFORM_WIN32_NT || majorVersion < 6;
+}
+
+CBenchApp::CBenchApp()
+    : m_bWinHelp(RunningSystemHasWinHelp()), m_pfnWinHelp(CallWinHelp), m_pfnShellExecute(::ShellExecuteA)
 {
     std::string path = ModulePath();
     std::string::size_type dot = path.rfind('.');
@@ -62,9 +85,21 @@ void CBenchApp::OnHelp()
 {
     const std::string saved = m_helpFilePath;
     std::string::size_type slash = saved.rfind('\\');
-    m_helpFilePath = (slash == std::string::npos ? std::string() : saved.substr(0, slash + 1)) + "ZELKOR.HLP";
+    const std::string folder = slash == std::string::npos ? std::string() : saved.substr(0, slash + 1);
     HWND hMain = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
-    if (!m_pfnWinHelp(hMain, m_helpFilePath.c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>("Korvane")))
+    bool shown;
+    if (m_bWinHelp) {
+        m_helpFilePath = folder + "ZELKOR.HLP";
+        shown = m_pfnWinHelp(hMain, m_helpFilePath.c_str(), HELP_KEY, reinterpret_cast<ULONG_PTR>("Korvane")) != FALSE;
+    } else {
+        // The page opens at its top, which is the topic of the keyword "Korvane":
+        // a #fragment on a file path does not survive ShellExecute on every Windows.
+        const std::string page = folder + "ZELKOR.HTM";
+        shown = IsFile(page) &&
+                reinterpret_cast<INT_PTR>(m_pfnShellExecute(hMain, "open", page.c_str(), nullptr, nullptr,
+                                                             SW_SHOWNORMAL)) > 32;
+    }
+    if (!shown)
         Messages().Show(kHelpFailedMessage, "Korvane", MB_OK | MB_ICONEXCLAMATION);
     m_helpFilePath = saved;
 }

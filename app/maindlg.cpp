@@ -81,6 +81,8 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
+    if (code == 1 && m_keyRepeat)
+        return TRUE;
     if (id == IDC_QUIT && code == BN_CLICKED)
         OnQuit();
     else if (id == IDC_DRIVE && code == CBN_SELCHANGE)
@@ -101,8 +103,20 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg)
 {
-    return m_hAccel && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
-           ::TranslateAcceleratorA(m_hWnd, m_hAccel, msg);
+    if (!m_hAccel || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST)
+        return FALSE;
+    // A held key acts once. Its repeats (bit 30: the key was already down) are
+    // still translated, so that no control takes them for typing, but OnCommand
+    // drops the command they give.
+    const bool repeat = (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) && (msg->lParam & (1L << 30));
+    // F1 is Help through WM_HELP, which the system makes of the key-down itself
+    // (Wine posts it before the key-down reaches this loop): WM_HELP checks this.
+    if (msg->wParam == VK_F1 && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP))
+        m_f1Repeat = repeat;
+    m_keyRepeat = repeat;
+    const BOOL translated = ::TranslateAcceleratorA(m_hWnd, m_hAccel, msg);
+    m_keyRepeat = false;
+    return translated;
 }
 
 LRESULT CMainDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)
@@ -129,8 +143,9 @@ LRESULT CMainDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handle
         OnEnterIdle();
         return 0;
     case WM_HELP:
-        // F1 without Shift, Ctrl or Alt opens the help.
-        if (::GetKeyState(VK_SHIFT) >= 0 && ::GetKeyState(VK_CONTROL) >= 0 && ::GetKeyState(VK_MENU) >= 0)
+        // F1 without Shift, Ctrl or Alt opens the help, once however long it is held.
+        if (!m_f1Repeat && ::GetKeyState(VK_SHIFT) >= 0 && ::GetKeyState(VK_CONTROL) >= 0 &&
+            ::GetKeyState(VK_MENU) >= 0)
             SendMessage(WM_COMMAND, ID_HELP, 0);
         return TRUE;
     case WM_MEASUREITEM:

@@ -50,6 +50,8 @@ private:
     void RunCommand();
 
     HACCEL m_hAccel = nullptr;  // F5 Run, Ctrl+P Print
+    bool m_keyRepeat = false;   // the key being translated is held down (a repeat)
+    bool m_f1Repeat = false;    // the last F1 key-down was a repeat
     bool m_inRunCommand = false;
     bool m_closePending = false;
     int m_closeResult = IDOK;

@@ -73,8 +73,8 @@ INT_PTR CDialog::DoModal()
     CWnd* main = AfxGetMainWnd();
     if (!owner && main && main != this && main->IsWindow())
         owner = main->m_hWnd;
-    const bool disableOwner = owner && ::IsWindowEnabled(owner);
-    if (disableOwner)
+    m_hDisabledOwner = owner && ::IsWindowEnabled(owner) ? owner : nullptr;
+    if (m_hDisabledOwner)
         ::EnableWindow(owner, FALSE);
     // The window runs in this framework's own loop, so that its PreTranslateMessage
     // sees its key presses (accelerators) before the dialog manager does.
@@ -91,8 +91,7 @@ INT_PTR CDialog::DoModal()
             result = RunModalLoop(flags);
         }
     }
-    if (disableOwner)
-        ::EnableWindow(owner, TRUE);
+    ReleaseOwner();
     if (m_hWnd) {
         if (owner && ::GetActiveWindow() == m_hWnd)
             ::SetActiveWindow(owner);
@@ -128,9 +127,26 @@ void CDialog::EndDialog(int result)
     if (m_bModal) {
         m_bContinueModal = false;
         m_nModalResult = result;
+        // Gone from the screen at once, as Windows' own EndDialog does: another
+        // modal loop (a message box) may hold this thread before this loop ends.
+        if (m_hWnd) {
+            ReleaseOwner();
+            HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+            if (owner && ::GetActiveWindow() == m_hWnd)
+                ::SetActiveWindow(owner);
+            ::ShowWindow(m_hWnd, SW_HIDE);
+        }
     }
     if (m_bInModalLoop)
         EndModalLoop(result);
+}
+
+void CDialog::ReleaseOwner()
+{
+    // Enabled before the dialog hides, so that the owner, not another program, becomes active.
+    if (m_hDisabledOwner)
+        ::EnableWindow(m_hDisabledOwner, TRUE);
+    m_hDisabledOwner = nullptr;
 }
 
 int CDialog::RunModalLoop(DWORD flags)

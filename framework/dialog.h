@@ -65,9 +65,12 @@ private:
     static CDialog* FromHandle(HWND hWnd);
     BOOL CreateFromTemplate(HWND hParent);
     INT_PTR Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Enables the owner that DoModal disabled, once.
+    void ReleaseOwner();
 
     UINT m_idTemplate;
     HWND m_hParent;
+    HWND m_hDisabledOwner = nullptr;
     bool m_bModal = false;
     bool m_bInModalLoop = false;
     bool m_bContinueModal = false;

@@ -124,12 +124,14 @@ BOOL CResultsDlg::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult)
 LRESULT CResultsDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)
 {
     handled = false;
-    if (msg != WM_CONTEXTMENU || reinterpret_cast<HWND>(wParam) != m_list.m_hWnd)
+    const HWND from = reinterpret_cast<HWND>(wParam);
+    if (msg != WM_CONTEXTMENU || !(from == m_hWnd || ::IsChild(m_hWnd, from)))
         return 0;
     handled = true;
-    // The mouse's menu comes from NM_RCLICK; some lists send this message after it
-    // all the same. Only the keyboard's (Shift+F10, the menu key) is opened here,
-    // at the list's top-left corner.
+    // The mouse's menu comes from the list's NM_RCLICK; some lists send this
+    // message after it all the same. Only the keyboard's (Shift+F10, the menu
+    // key) is opened here, wherever the focus is (the window opens with it on
+    // OK), at the list's top-left corner: the menu acts on the list.
     if (GET_X_LPARAM(lParam) != -1 || GET_Y_LPARAM(lParam) != -1)
         return 0;
     POINT at{0, 0};

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the release package build/dist/korvane-3.2.1-win32.zip from the
-# shipping (i686) build: KORVANE.EXE, KELDR32.DLL, ZELKOR.HLP, README.TXT.
+# shipping (i686) build: KORVANE.EXE, KELDR32.DLL, ZELKOR.HLP, ZELKOR.HTM, README.TXT.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 KV_ARCHES=i686
@@ -10,7 +10,7 @@ kv_build
 out=$KV_BUILD/dist
 rm -rf "$out/korvane-3.2.1"
 mkdir -p "$out/korvane-3.2.1"
-for f in KORVANE.EXE KELDR32.DLL ZELKOR.HLP; do
+for f in KORVANE.EXE KELDR32.DLL ZELKOR.HLP ZELKOR.HTM; do
     [ -f "$KV_BUILD/i686/$f" ] || { kv_log "missing $KV_BUILD/i686/$f"; exit 1; }
     cp "$KV_BUILD/i686/$f" "$out/korvane-3.2.1/"
 done

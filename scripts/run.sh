@@ -98,6 +98,11 @@ else
     kv_make_prefix
 fi
 kv_run_setup_steps || exit 1
+# Help opens ZELKOR.HTM in the browser (Wine says Windows 7). A prefix made
+# without mshtml has HKCR\htmlfile (winebrowser, the Linux browser) but no
+# HKCR\.htm, and ShellExecute would find no program (31) for the page.
+kv_reg 'HKCR\.htm' /ve /d htmlfile
+kv_reg 'HKCR\.htm' /ve /d htmlfile /reg:64
 kv_model_drive_d
 kv_map_mounted_discs
 kv_restart_wineserver

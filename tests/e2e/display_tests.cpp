@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include "session.h"
 #include "framework/dpi.h"
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,6 +35,20 @@ void ExpectLabelsFit(HWND window, HWND list, const char* what)
         ::GetClientRect(c, &box);
         EXPECT_LE(ListStringWidth(list, text), box.right) << what << ": \"" << text << "\"";
     }
+}
+
+// Key-downs and key-ups ({key, KEYEVENTF_KEYUP or 0}) as the keyboard gives them.
+bool HoldKeys(std::initializer_list<std::pair<WORD, DWORD>> keys)
+{
+    std::vector<INPUT> input;
+    for (const auto& key : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key.first;
+        in.ki.dwFlags = key.second;
+        input.push_back(in);
+    }
+    return ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) == input.size();
 }
 
 // Keys typed before it have been dealt with once a Tab typed after them has moved the focus.
@@ -156,8 +173,14 @@ TEST_F(Session, KeysRunAndPrint)
     ClickButton(results, IDOK);
     ASSERT_TRUE(WaitForWindowGone(results));
 
+    // Ctrl+P held down: the key-downs after the first carry the repeat bit, and print nothing more.
     ASSERT_TRUE(PrintEnabled());
-    ASSERT_TRUE(TypeKey(m_main, 'P', true));
+    ASSERT_TRUE(BringToFront(m_main));
+    ASSERT_TRUE(HoldKeys({{VK_CONTROL, 0}, {'P', 0}}));
     EXPECT_FALSE(WaitForPrintJob(printFile, 20000).empty()) << "Ctrl+P printed nothing";
+    ASSERT_TRUE(::DeleteFileA(printFile.c_str()));
+    ASSERT_TRUE(HoldKeys({{'P', 0}, {'P', 0}, {'P', 0}, {'P', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}}));
+    ASSERT_TRUE(KeysDone(m_main));
+    EXPECT_EQ(::GetFileAttributesA(printFile.c_str()), INVALID_FILE_ATTRIBUTES) << "a held Ctrl+P printed again";
     ExpectQuitsWith(0);
 }

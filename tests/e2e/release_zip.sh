@@ -25,13 +25,15 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     if bad:
         sys.exit("FAIL: corrupt member %s" % bad)
     names = sorted(z.namelist())
-    want = ["KELDR32.DLL", "KORVANE.EXE", "README.TXT", "ZELKOR.HLP"]
+    want = ["KELDR32.DLL", "KORVANE.EXE", "README.TXT", "ZELKOR.HLP", "ZELKOR.HTM"]
     if names != want:
         sys.exit("FAIL: the package holds %s, not %s" % (names, want))
     z.extractall(sys.argv[2])
     readme = z.read("README.TXT")
     if b"\r\n" not in readme or b"\n" in readme.replace(b"\r\n", b""):
         sys.exit("FAIL: README.TXT is not in CR LF lines")
+    if b"charset=windows-1252" not in z.read("ZELKOR.HTM"):
+        sys.exit("FAIL: ZELKOR.HTM does not declare Windows-1252")
 print("package:", ", ".join("%s %d bytes" % (i.filename, i.file_size) for i in z.infolist()))
 PY
 

@@ -107,8 +107,10 @@ TEST_F(Korvane, CopiedResultsMatchTheWindowRowForRow)
     EXPECT_GT(zeroRows, 0) << "a read of the plain folder D: shows 0.00 seconds\n" << Dump(rows);
     EXPECT_NE(text.find("Testing With Zelkor Cache\r\n"), std::string::npos);
 
-    // The list's right-click menu copies the same text; the window is unchanged by either.
+    // The list's menu copies the same text, opened by the mouse on the list or by
+    // Shift+F10 with the focus on OK; the window is unchanged by any of them.
     EXPECT_EQ(kv::CopyResults(results, kv::CopyBy::Menu, &error), text) << error;
+    EXPECT_EQ(kv::CopyResults(results, kv::CopyBy::ShiftF10OnOk, &error), text) << error;
     EXPECT_EQ(ListRows(::GetDlgItem(results, kv::kResultList)), rows);
     EXPECT_TRUE(::IsWindowVisible(results));
     ClickButton(results, IDOK);

@@ -1,4 +1,5 @@
 """Tests of the help compiler: the built ZELKOR.HLP and synthetic sources, read back with hlpread."""
+import html
 import os
 import re
 import struct
@@ -13,6 +14,7 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(ROOT, "tools", "hlpc"))
 
 import hlpc  # noqa: E402
+import hlphtml  # noqa: E402
 import hlpread  # noqa: E402
 
 HLPC = os.path.join(ROOT, "tools", "hlpc", "hlpc.py")
@@ -98,6 +100,59 @@ class BuiltHelpFileTests(unittest.TestCase):
                 self.assertIsNotNone(match, f"{constant} not found in the program's sources")
                 message = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', match.group(1)))
                 self.assertIn(message, text)
+
+
+def read_page(data):
+    """What a browser would follow in the page: its charset, headings, anchors, links, the index's entries, and any
+    tag that fetches or runs something."""
+    text = data.decode("cp1252")
+    index = text[text.index('<A NAME="%s">' % hlphtml.INDEX_ANCHOR):]
+    return {
+        "charset": re.search(r'<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=([^"]+)">', text).group(1),
+        "headings": [html.unescape(h) for h in re.findall(r'<H2><A NAME="[^"]*">(.*?)</A></H2>', text)],
+        "anchors": set(re.findall(r'<A NAME="([^"]*)">', text)),
+        "links": re.findall(r'<A HREF="([^"]*)">', text),
+        "index": {(html.unescape(word), target) for target, word in re.findall(r'<LI><A HREF="#([^"]+)">([^<]*)</A>', index)},
+        "outside": re.findall(r"<(?:SCRIPT|IMG|LINK|OBJECT|EMBED|I?FRAME|STYLE)\b|\bSRC=", text, re.I),
+    }
+
+
+class HtmlPageTests(unittest.TestCase):
+    """The page that Windows without WinHelp shows: the built ZELKOR.HTM (beside the ZELKOR.HLP given), then a
+    source that orders and names its topics awkwardly."""
+
+    def test_built_page_holds_every_topic_and_every_link_resolves(self):
+        with open(HELP_SOURCE, encoding="utf-8") as f:
+            source = hlpc.parse_source(f.read(), HELP_SOURCE)
+        built = os.environ.get("KORVANE_HELP_FILE")
+        if built:
+            with open(hlpc.html_path(built), "rb") as f:
+                data = f.read()
+        else:
+            data = hlphtml.compile_html(source)
+        page = read_page(data)
+        self.assertEqual(page["charset"], "windows-1252")
+        self.assertEqual(page["outside"], [])
+        self.assertEqual(sorted(page["headings"]), sorted([t.title for t in source.topics] + ["Index"]))
+        self.assertEqual(page["headings"][0], "Korvane Help Contents")
+        self.assertEqual([href for href in page["links"] if href[1:] not in page["anchors"]], [])
+        keywords = {(keyword, topic.id) for topic in source.topics for keyword in topic.keywords}
+        self.assertEqual(page["index"], keywords)
+        text = data.decode("cp1252")
+        self.assertIn("<B>Sequential read of 384 blocks</B>", text)
+        self.assertIn("relatively few files and/or subdirectories. &nbsp;For", text)
+
+    def test_the_keyword_topic_comes_first_and_jumps_ignore_case(self):
+        text = ("#helptitle T &amp; <T>\n#topic intro\n#title Intro\n\nSee {jump:Main the main topic} and {b:more}.\n\n"
+                "#topic main\n#title Main\n#keywords Korvane; shared\n\n- {jump:INTRO intro}\n- two\n\nAfter.\n\n"
+                "{jump:intro back}\n")
+        data = hlphtml.compile_html(hlpc.parse_source(text, "t.txt"))
+        page = read_page(data)
+        self.assertEqual(page["headings"], ["Main", "Intro", "Index"])
+        self.assertEqual(sorted(set(page["links"])), ["#intro", "#keyword-index", "#main"])
+        data = data.decode("cp1252")
+        self.assertIn("<TITLE>T &amp;amp; &lt;T&gt;</TITLE>", data)
+        self.assertIn("<LI>two\r\n</UL>\r\n<P>After.", data)
 
 
 class LayoutTests(unittest.TestCase):

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""hlpc: compiles the plain-text help source (res/help.txt) into an uncompressed WinHelp 3.1 file.
+"""hlpc: compiles the plain-text help source (res/help.txt) into an uncompressed WinHelp 3.1 file, and into one
+plain HTML page beside it (the output's name with .HTM) for the Windows that have no WinHelp.
 
 Source format, one directive or text line at a time:
 
@@ -30,6 +31,7 @@ import tempfile
 sys.dont_write_bytecode = True
 
 from hlpfile import compile_help  # noqa: E402
+from hlphtml import compile_html  # noqa: E402
 from hlpsource import SourceError, parse_source  # noqa: E402
 
 
@@ -39,10 +41,34 @@ def generation_date():
     return int(value) & 0xFFFFFFFF if value.isdigit() else 0
 
 
+def html_path(output):
+    return os.path.splitext(output)[0] + ".HTM"
+
+
+def write_output(path, data):
+    """Writes under a temporary name first, so a failed build never leaves half a file; False on failure."""
+    folder = os.path.dirname(os.path.abspath(path))
+    temp = None
+    try:
+        fd, temp = tempfile.mkstemp(dir=folder, prefix=".hlpc-")
+        with os.fdopen(fd, "wb") as f:
+            f.write(data)
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(temp, 0o666 & ~umask)
+        os.replace(temp, path)
+    except OSError as err:
+        if temp and os.path.exists(temp):
+            os.unlink(temp)
+        print(f"{path}: error: cannot write the help file: {err}", file=sys.stderr)
+        return False
+    return True
+
+
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="Compiles a help source into a WinHelp 3.1 file.")
+    parser = argparse.ArgumentParser(description="Compiles a help source into a WinHelp 3.1 file and an HTML page.")
     parser.add_argument("source")
-    parser.add_argument("-o", "--output", required=True)
+    parser.add_argument("-o", "--output", required=True, help="the .HLP file; the page gets the same name with .HTM")
     args = parser.parse_args(argv)
     try:
         with open(args.source, encoding="utf-8") as f:
@@ -53,25 +79,12 @@ def main(argv=None):
     try:
         source = parse_source(text, args.source)
         data = compile_help(source, generation_date())
+        page = compile_html(source)
     except SourceError as err:
         print(err, file=sys.stderr)
         return 1
-    # Written under a temporary name first, so a failed build never leaves half a file.
-    folder = os.path.dirname(os.path.abspath(args.output))
-    fd, temp = tempfile.mkstemp(dir=folder, prefix=".hlpc-")
-    try:
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(temp, 0o666 & ~umask)
-        os.replace(temp, args.output)
-    except OSError as err:
-        if os.path.exists(temp):
-            os.unlink(temp)
-        print(f"{args.output}: error: cannot write the help file: {err}", file=sys.stderr)
-        return 1
-    return 0
+    ok = write_output(args.output, data) and write_output(html_path(args.output), page)
+    return 0 if ok else 1
 
 
 if __name__ == "__main__":

@@ -21,6 +21,36 @@ HWND FindPopupMenu(DWORD pid)
             return hWnd;
     return nullptr;
 }
+// A right click on the list's second row as the mouse gives it, or Shift+F10 as
+// the keyboard gives it once the focus is on OK; false when the focus did not get there.
+bool OpenListMenu(HWND results, korvane::CopyBy by)
+{
+    BringToFront(results);
+    INPUT input[4] = {};
+    if (by == korvane::CopyBy::Menu) {
+        RECT box{};
+        ::GetWindowRect(::GetDlgItem(results, korvane::kResultList), &box);
+        ::SetCursorPos(box.left + 20, box.top + 30);
+        input[0].type = input[1].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+        input[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+        return ::SendInput(2, input, sizeof(INPUT)) == 2;
+    }
+    const HWND ok = ::GetDlgItem(results, IDOK);
+    ::PostMessageA(results, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ok), TRUE);
+    for (DWORD waited = 0; FocusOf(results) != ok; waited += kPollMs) {
+        if (waited > kWindowTimeout)
+            return false;
+        ::Sleep(kPollMs);
+    }
+    const WORD keys[4][2] = {{VK_SHIFT, 0}, {VK_F10, 0}, {VK_F10, KEYEVENTF_KEYUP}, {VK_SHIFT, KEYEVENTF_KEYUP}};
+    for (int i = 0; i < 4; ++i) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i][0];
+        input[i].ki.dwFlags = keys[i][1];
+    }
+    return ::SendInput(4, input, sizeof(INPUT)) == 4;
+}
 }  // namespace
 
 bool PressCtrlKey(HWND hWnd, char letter)
@@ -104,18 +134,11 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
     if (by == CopyBy::CtrlC) {
         PressCtrlKey(results, 'C');
     } else {
-        // A right click on the list's second row, as the mouse gives it; the menu's item
-        // Copy chosen by its access key.
-        BringToFront(results);
-        HWND list = ::GetDlgItem(results, kResultList);
-        RECT box{};
-        ::GetWindowRect(list, &box);
-        ::SetCursorPos(box.left + 20, box.top + 30);
-        INPUT click[2] = {};
-        click[0].type = click[1].type = INPUT_MOUSE;
-        click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-        click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-        ::SendInput(2, click, sizeof(INPUT));
+        if (!OpenListMenu(results, by)) {
+            *error = "the focus did not come to OK";
+            return "";
+        }
+        // The menu's item Copy chosen by its access key.
         const DWORD start = ::GetTickCount();
         HWND menu = nullptr;
         while (!(menu = FindPopupMenu(pid)) && ::GetTickCount() - start < kWindowTimeout)
@@ -131,7 +154,7 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
         *error = "no text came to the clipboard";
     // One request, one menu: none is open once the window has dealt with all that came before.
     ResponseTime(results);
-    if (by == CopyBy::Menu && FindPopupMenu(pid)) {
+    if (by != CopyBy::CtrlC && FindPopupMenu(pid)) {
         *error = "a second menu opened after the first";
         return "";
     }

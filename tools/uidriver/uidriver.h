@@ -242,11 +242,12 @@ RunState WaitForRunEnd(DWORD pid, HWND results, Rows* rows, int expectedPasses =
 // false with *error set when Print stayed disabled or no job came.
 bool PrintResults(HWND main, const std::string& printFile, std::string* error, DWORD timeoutMs = 20000);
 
-enum class CopyBy { CtrlC, Menu };
-// Empties the clipboard, copies the results window's text with Ctrl+C or with a
-// right click of the mouse on the list and its menu item Copy, and returns what
-// the clipboard then holds; "" with *error set when no text came, or when the
-// click opened a second menu.
+enum class CopyBy { CtrlC, Menu, ShiftF10OnOk };
+// Empties the clipboard, copies the results window's text with Ctrl+C, or with
+// the list's menu item Copy: the menu opened by a right click of the mouse on the
+// list, or by Shift+F10 typed with the focus on OK. Returns what the clipboard
+// then holds; "" with *error set when no text came, or when the request opened
+// no menu or a second one.
 std::string CopyResults(HWND results, CopyBy by, std::string* error);
 // Copies with Ctrl+C and prints the clipboard's text after a heading line, tabs
 // kept, lines ending in LF; false (with a line saying why) when no text came.
