@@ -203,6 +203,16 @@ kv_make_prefix() {
     kv_prefix_settings
 }
 
+# kv_copy_prefix DIR: this session's prefix as a copy of the prefix DIR, which
+# kv_make_prefix made and whose wineserver has ended (a copy takes a second; a
+# new prefix some 15 s of the processors).
+kv_copy_prefix() {
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    cp -a "$1" "$WINEPREFIX" || return 1
+    kv_start_wineserver
+}
+
 # No crash dialogs, metric-compatible serif font, unmanaged windows, no theme.
 kv_prefix_settings() {
     kv_reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
@@ -294,12 +304,30 @@ kv_let_cpus_halt() {
     KV_AWAKE_PID=""
 }
 
+# kv_make_disc TOOL KIND DIR: a generated disc tree, tools/TOOL.py KIND DIR.
+# With KV_DISC_CACHE set (the test command's suites), each tree is made once
+# there, and DIR is a copy of hard links to it: a test may rename in its copy.
+kv_make_disc() {
+    local tool=$KV_ROOT/tools/$1.py kind=$2 dir=$3 cached
+    [ -n "${KV_DISC_CACHE:-}" ] || { python3 "$tool" "$kind" "$dir"; return; }
+    cached=$KV_DISC_CACHE/${dir#"$KV_DISCS"/}
+    mkdir -p "$KV_DISC_CACHE" "$(dirname "$cached")" "$(dirname "$dir")"
+    flock "$KV_DISC_CACHE/.lock" python3 "$tool" "$kind" "$cached" || return 1
+    rm -rf "$dir" && cp -al "$cached" "$dir" && cp "$cached.stamp" "$dir.stamp"
+}
+
+# kv_write_label DIR LABEL: the volume label Wine reads for a disc folder. Written
+# only when it changes: a disc copied from the test command's cache shares the file.
+kv_write_label() {
+    [ "$(cat "$1/.windows-label" 2>/dev/null)" = "$2" ] || printf '%s' "$2" >"$1/.windows-label"
+}
+
 # kv_map_cdrom LETTER DIR [LABEL [DEVICE]]: DIR as the files of CD-ROM drive LETTER.
 # Takes effect after kv_restart_wineserver.
 kv_map_cdrom() {
     local letter=${1,,} dir=$2 label=${3:-} device=${4:-}
     mkdir -p "$dir"
-    [ -n "$label" ] && printf '%s' "$label" >"$dir/.windows-label"
+    [ -n "$label" ] && kv_write_label "$dir" "$label"
     ln -sfn "$dir" "$WINEPREFIX/dosdevices/$letter:"
     rm -f "$WINEPREFIX/dosdevices/$letter::"
     [ -n "$device" ] && ln -sfn "$device" "$WINEPREFIX/dosdevices/$letter::"

@@ -101,7 +101,8 @@ kv_arch_suite() {
     trap 'kv_stop_all; echo "${KV_TIMES#, }" >"$KV_STATE/times"' EXIT
     kv_start_display
     kv_keep_cpus_awake
-    kv_timed "prefix $name" kv_make_prefix
+    kv_wait_built prefix || return 1
+    kv_timed "prefix $name" kv_copy_prefix "$KV_TEST/template/wineprefix" || return 1
     kv_wait_built native || return 1
     kv_timed "set-up $name" kv_suite_set_up || return 1
     # shellcheck disable=SC2046
@@ -160,6 +161,18 @@ kv_build_all() {
         kv_built "$arch"
     done
 }
+
+# One prefix made with its settings, which each part of a suite copies; the
+# disc trees are made once too (kv_make_disc).
+kv_template_prefix() {
+    kv_use_state "$KV_TEST/template"
+    kv_make_prefix && wineserver -k && wineserver -w
+}
+( KV_TIMES=""
+  if kv_timed "template prefix" kv_template_prefix; then kv_built prefix; else kv_built prefix failed; fi
+  echo "${KV_TIMES#, }" >"$KV_TEST/template/times" ) </dev/null >"$KV_TEST/template.log" 2>&1 &
+KV_SUITE_PIDS="$KV_SUITE_PIDS $!"
+export KV_DISC_CACHE=$KV_TEST/discs
 
 KV_SUITES="$KV_ARCHES"
 [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ] && KV_SUITES="$KV_SUITES native"

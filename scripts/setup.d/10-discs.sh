@@ -3,9 +3,9 @@
 #   E: SMALLDISC     few files, a 3 MiB largest file: warns, then runs
 #   F: TINYFILES     many files, none of 2 MiB: the small-file message
 #   G: BLANK         no files at all
-python3 "$KV_ROOT/tools/make_disc.py" sample "$KV_DISCS/sample"
-python3 "$KV_ROOT/tools/make_disc.py" small "$KV_DISCS/small"
-python3 "$KV_ROOT/tools/make_disc.py" tinyfiles "$KV_DISCS/tinyfiles"
+kv_make_disc make_disc sample "$KV_DISCS/sample"
+kv_make_disc make_disc small "$KV_DISCS/small"
+kv_make_disc make_disc tinyfiles "$KV_DISCS/tinyfiles"
 mkdir -p "$KV_DISCS/blank"
 kv_map_cdrom d "$KV_DISCS/sample" KORVANE_DEMO
 kv_map_cdrom e "$KV_DISCS/small" SMALLDISC

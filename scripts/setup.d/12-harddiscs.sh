@@ -10,14 +10,14 @@
 # Without FUSE (or denyfs) R: and T: are left out and their tests skip.
 kv_hard=$KV_DISCS/hard
 mkdir -p "$kv_hard"
-python3 "$KV_ROOT/tools/make_hard_discs.py" names "$kv_hard/names" &&
-    python3 "$KV_ROOT/tools/make_disc.py" deep "$kv_hard/deep" &&
-    python3 "$KV_ROOT/tools/make_hard_discs.py" longpath "$kv_hard/longpath" &&
-    python3 "$KV_ROOT/tools/make_disc.py" wide "$kv_hard/wide" &&
-    python3 "$KV_ROOT/tools/make_hard_discs.py" longlabel "$kv_hard/longlabel" &&
-    python3 "$KV_ROOT/tools/make_hard_discs.py" bestfit "$kv_hard/bestfit" &&
-    python3 "$KV_ROOT/tools/make_hard_discs.py" denyfile "$kv_hard/denied/file" &&
-    python3 "$KV_ROOT/tools/make_hard_discs.py" denydir "$kv_hard/denied/dir" || return 1
+kv_make_disc make_hard_discs names "$kv_hard/names" &&
+    kv_make_disc make_disc deep "$kv_hard/deep" &&
+    kv_make_disc make_hard_discs longpath "$kv_hard/longpath" &&
+    kv_make_disc make_disc wide "$kv_hard/wide" &&
+    kv_make_disc make_hard_discs longlabel "$kv_hard/longlabel" &&
+    kv_make_disc make_hard_discs bestfit "$kv_hard/bestfit" &&
+    kv_make_disc make_hard_discs denyfile "$kv_hard/denied/file" &&
+    kv_make_disc make_hard_discs denydir "$kv_hard/denied/dir" || return 1
 kv_map_cdrom n "$kv_hard/names" ODDNAMES
 kv_map_cdrom o "$kv_hard/deep" DEEPTREE
 kv_map_cdrom p "$kv_hard/longpath" LONGPATH
@@ -34,8 +34,8 @@ kv_mount_denyfs() {
     local bin=$KV_BUILD/native/denyfs i
     [ -x "$bin" ] || { kv_log "denyfs not built: R: and T: left out"; return 0; }
     [ -e /dev/fuse ] && command -v fusermount3 >/dev/null || { kv_log "no FUSE: R: and T: left out"; return 0; }
-    printf '%s' DENYFILE >"$kv_hard/denied/file/.windows-label"
-    printf '%s' DENYDIR >"$kv_hard/denied/dir/.windows-label"
+    kv_write_label "$kv_hard/denied/file" DENYFILE
+    kv_write_label "$kv_hard/denied/dir" DENYDIR
     kv_unmount_denyfs
     mkdir -p "$KV_DENYFS_MNT"
     "$bin" "$kv_hard/denied" "$KV_DENYFS_MNT" -f </dev/null >"$KV_STATE/denyfs.log" 2>&1 &
