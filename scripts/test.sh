@@ -126,7 +126,8 @@ kv_native_suite() {
     local status
     KV_TIMES=""
     trap 'echo "${KV_TIMES#, }" >"$KV_TEST/native.times"' EXIT
-    kv_wait_built native || return 1
+    # After the builds: its drive model's timing asks for processors the compiler does not hold.
+    kv_wait_built native $KV_ARCHES || return 1
     kv_suite_picks native native -- "$@"; status=$?
     [ $status = 1 ] && return 0
     [ $status = 0 ] || return 1
