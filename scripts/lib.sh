@@ -130,7 +130,7 @@ kv_build_arch() {
         cmake -S "$KV_ROOT" -B "$KV_BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_HOST_RUNS=$runs \
             -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$arch-w64-mingw32.cmake" "$@" >/dev/null || return 1
     fi
-    ${KV_BUILD_NICE:-} ninja -C "$KV_BUILD/$arch" >"$KV_BUILD/build-$arch.log" 2>&1 || { tail -40 "$KV_BUILD/build-$arch.log"; return 1; }
+    ninja -C "$KV_BUILD/$arch" >"$KV_BUILD/build-$arch.log" 2>&1 || { tail -40 "$KV_BUILD/build-$arch.log"; return 1; }
 }
 
 # The Linux-side tools (drive model, ...) and their tests, with the host compiler.
@@ -138,7 +138,7 @@ kv_build_native() {
     if [ ! -f "$KV_BUILD/native/build.ninja" ]; then
         cmake -S "$KV_ROOT/tools/native" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || return 1
     fi
-    ${KV_BUILD_NICE:-} ninja -C "$KV_BUILD/native" >"$KV_BUILD/build-native.log" 2>&1 || { tail -40 "$KV_BUILD/build-native.log"; return 1; }
+    ninja -C "$KV_BUILD/native" >"$KV_BUILD/build-native.log" 2>&1 || { tail -40 "$KV_BUILD/build-native.log"; return 1; }
 }
 
 # A private X display (Xvfb), unless KORVANE_USE_DISPLAY asks for $DISPLAY.
