@@ -33,7 +33,7 @@ kv_timed install kv_install_deps || exit 1
 KV_TEST=$KV_BUILD/test
 rm -rf "$KV_TEST"
 mkdir -p "$KV_TEST"
-KV_SUITE_PIDS=""
+KV_SUITE_PIDS="" KV_SUITE_NAMES=""
 trap 'for pid in $KV_SUITE_PIDS; do kill -TERM "$pid" 2>/dev/null; done; wait; kv_say_times' EXIT
 trap 'exit 130' INT TERM HUP
 
@@ -221,7 +221,7 @@ else
         cat "$KV_TEST/${entry%=*}.log"
     done
 fi
-KV_SUITE_PIDS=""
+KV_SUITE_PIDS="" KV_SUITE_NAMES=""
 for times in "$KV_TEST"/*/times "$KV_TEST/native.times"; do
     line=$(cat "$times" 2>/dev/null)
     [ -n "$line" ] && KV_TIMES="$KV_TIMES, $line"
