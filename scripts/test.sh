@@ -84,6 +84,8 @@ kv_part_args() {
     case "$1" in main) echo -LE drivemodel ;; model) echo -L drivemodel ;; esac
 }
 kv_part_name() { case "$2" in model) echo "$1-model" ;; *) echo "$1" ;; esac; }
+# The drive model's tests need the sample disc, the model's M:, the cache device and the printer.
+kv_part_steps() { case "$1" in model) echo 10 15 20 30 ;; esac; }
 
 # kv_arch_suite ARCH PART ARGS...: a part of ARCH's suite: display, prefix and
 # discs while the builds go on, the steps that use ARCH's build once it is done,
@@ -99,8 +101,7 @@ kv_arch_suite() {
     KV_SUITE_NEEDS=$arch
     if kv_runs_here "$arch"; then KV_ARCHES=$arch; else KV_ARCHES="$arch x86_64"; KV_SUITE_NEEDS="$arch x86_64"; fi
     kv_need_builds() { kv_wait_built $KV_SUITE_NEEDS; }
-    # The drive model's tests need the sample disc, the model's M:, the cache device and the printer.
-    [ "$part" = model ] && KV_SETUP_ONLY="10 15 20 30"
+    KV_SETUP_ONLY=$(kv_part_steps "$part")
     trap 'kv_stop_all; echo "${KV_TIMES#, }" >"$KV_STATE/times"' EXIT
     kv_start_display
     kv_keep_cpus_awake
@@ -162,9 +163,29 @@ kv_start_suite() {
 # With the user's own display (KORVANE_USE_DISPLAY) the suites share it, so they run one after another.
 kv_serial() { [ -n "${KORVANE_USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; }
 
+kv_has_native() { [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; }
+
+# kv_each_suite RUNNER ARGS...: RUNNER NAME FUNCTION ARGS... for every part of
+# every architecture's suite, then the Linux-side suite.
+kv_each_suite() {
+    local runner=$1 arch part
+    shift
+    for arch in $KV_ARCHES; do
+        for part in $(kv_suite_parts "$arch"); do
+            "$runner" "$(kv_part_name "$arch" "$part")" kv_arch_suite "$arch" "$part" "$@"
+        done
+    done
+    if kv_has_native; then "$runner" native kv_native_suite "$@"; fi
+}
+# With the user's display: one after another, each in a subshell of its own.
+kv_run_suite() {
+    shift
+    ("$@") || status=1
+}
+
 kv_build_all() {
     local arch
-    if [ -f "$KV_ROOT/tools/native/CMakeLists.txt" ]; then
+    if kv_has_native; then
         if kv_timed "build native" kv_build_native; then kv_built native; else kv_built native failed; return 1; fi
     else
         kv_built native
@@ -190,16 +211,7 @@ kv_template_prefix() {
 KV_SUITE_PIDS="$KV_SUITE_PIDS $!"
 export KV_DISC_CACHE=$KV_TEST/discs
 
-KV_SUITES="$KV_ARCHES"
-[ -f "$KV_ROOT/tools/native/CMakeLists.txt" ] && KV_SUITES="$KV_SUITES native"
-if ! kv_serial; then
-    for arch in $KV_ARCHES; do
-        for part in $(kv_suite_parts "$arch"); do
-            kv_start_suite "$(kv_part_name "$arch" "$part")" kv_arch_suite "$arch" "$part" "$@"
-        done
-    done
-    case " $KV_SUITES " in *" native "*) kv_start_suite native kv_native_suite "$@" ;; esac
-fi
+kv_serial || kv_each_suite kv_start_suite "$@"
 build_status=0
 kv_build_all || build_status=1
 if [ $build_status != 0 ]; then
@@ -209,12 +221,7 @@ fi
 # Each suite's output as it ended, in order: the architectures, then the tools.
 status=$build_status
 if kv_serial; then
-    if [ $build_status = 0 ]; then
-        for arch in $KV_ARCHES; do
-            for part in $(kv_suite_parts "$arch"); do (kv_arch_suite "$arch" "$part" "$@") || status=1; done
-        done
-        case " $KV_SUITES " in *" native "*) (kv_native_suite "$@") || status=1 ;; esac
-    fi
+    [ $build_status = 0 ] && kv_each_suite kv_run_suite "$@"
 else
     for entry in $KV_SUITE_NAMES; do
         wait "${entry##*=}" || status=1

@@ -24,6 +24,10 @@ find_program(KORVANE_PYTHON3 NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIR
 find_program(KORVANE_BASH bash REQUIRED)
 set(KORVANE_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KORVANE_DEFAULT_TIMEOUT 300)
+# A command prefix that holds the lock the drive model's tests of every build
+# folder share (build/drivemodel.lock): two models serving from real-time
+# threads at once would each delay the other's replies.
+set(KORVANE_MODEL_LOCK flock ${CMAKE_BINARY_DIR}/../drivemodel.lock)
 # Test code is compiled without optimisation, which takes a third to a half off
 # the time of each of its files (3.3 to 2.2 s for one test file, 9.6 to 4.7 s for
 # GoogleTest); the program's objects it tests (korvane_core) keep the build's flags.

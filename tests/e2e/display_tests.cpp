@@ -37,20 +37,6 @@ void ExpectLabelsFit(HWND window, HWND list, const char* what)
     }
 }
 
-// Key-downs and key-ups ({key, KEYEVENTF_KEYUP or 0}) as the keyboard gives them.
-bool HoldKeys(std::initializer_list<std::pair<WORD, DWORD>> keys)
-{
-    std::vector<INPUT> input;
-    for (const auto& key : keys) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = key.first;
-        in.ki.dwFlags = key.second;
-        input.push_back(in);
-    }
-    return ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) == input.size();
-}
-
 // Keys typed before it have been dealt with once a Tab typed after them has moved the focus.
 bool KeysDone(HWND dialog)
 {
@@ -176,10 +162,10 @@ TEST_F(Session, KeysRunAndPrint)
     // Ctrl+P held down: the key-downs after the first carry the repeat bit, and print nothing more.
     ASSERT_TRUE(PrintEnabled());
     ASSERT_TRUE(BringToFront(m_main));
-    ASSERT_TRUE(HoldKeys({{VK_CONTROL, 0}, {'P', 0}}));
+    ASSERT_TRUE(SendKeys({{VK_CONTROL, 0}, {'P', 0}}));
     EXPECT_FALSE(WaitForPrintJob(printFile, 20000).empty()) << "Ctrl+P printed nothing";
     ASSERT_TRUE(::DeleteFileA(printFile.c_str()));
-    ASSERT_TRUE(HoldKeys({{'P', 0}, {'P', 0}, {'P', 0}, {'P', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}}));
+    ASSERT_TRUE(SendKeys({{'P', 0}, {'P', 0}, {'P', 0}, {'P', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}}));
     ASSERT_TRUE(KeysDone(m_main));
     EXPECT_EQ(::GetFileAttributesA(printFile.c_str()), INVALID_FILE_ATTRIBUTES) << "a held Ctrl+P printed again";
     ExpectQuitsWith(0);

@@ -78,15 +78,6 @@ bool Until(Done done)
     return done();
 }
 
-INPUT Key(WORD vk, DWORD flags = 0)
-{
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.dwFlags = flags;
-    return in;
-}
-
 bool Contains(const std::string& haystack, const std::string& needle)
 {
     return haystack.find(needle) != std::string::npos;
@@ -291,8 +282,7 @@ TEST_P(Help, ButtonAndHeldF1ShowTheHelpOfTheSystem)
     ASSERT_TRUE(Until([&] { return calls() >= 1; })) << "Help called for no help";
     // The handler has ended (two would share its record file): the keys go to the main window again.
     ASSERT_TRUE(BringForward());
-    INPUT f1[] = {Key(VK_F1), Key(VK_F1), Key(VK_F1), Key(VK_F1, KEYEVENTF_KEYUP)};
-    ::SendInput(4, f1, sizeof(INPUT));
+    SendKeys({{VK_F1, 0}, {VK_F1, 0}, {VK_F1, 0}, {VK_F1, KEYEVENTF_KEYUP}});
     ASSERT_TRUE(Until([&] { return calls() >= 2; })) << "F1 called for no help";
     if (winHelp) {
         EXPECT_TRUE(Contains(FakeHelpEngine::s_payload, ModuleDirectory() + "ZELKOR.HLP")) << FakeHelpEngine::s_payload;
@@ -305,9 +295,8 @@ TEST_P(Help, ButtonAndHeldF1ShowTheHelpOfTheSystem)
     // neither it nor the repeats have called for help.
     ASSERT_TRUE(BringForward());
     const HWND focus = FocusOf(m_main);
-    INPUT keys[] = {Key(VK_SHIFT), Key(VK_F1), Key(VK_F1, KEYEVENTF_KEYUP), Key(VK_SHIFT, KEYEVENTF_KEYUP),
-                    Key(VK_TAB), Key(VK_TAB, KEYEVENTF_KEYUP)};
-    ::SendInput(6, keys, sizeof(INPUT));
+    SendKeys({{VK_SHIFT, 0}, {VK_F1, 0}, {VK_F1, KEYEVENTF_KEYUP}, {VK_SHIFT, KEYEVENTF_KEYUP}, {VK_TAB, 0},
+              {VK_TAB, KEYEVENTF_KEYUP}});
     ASSERT_TRUE(Until([&] { return FocusOf(m_main) != focus; })) << "the Tab after Shift+F1 did not arrive";
     EXPECT_EQ(FakeHelpEngine::s_calls, winHelp ? 2 : 0);
     EXPECT_EQ(Opened().size(), winHelp ? 0u : 2u);

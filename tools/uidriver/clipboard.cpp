@@ -26,8 +26,8 @@ HWND FindPopupMenu(DWORD pid)
 bool OpenListMenu(HWND results, korvane::CopyBy by)
 {
     BringToFront(results);
-    INPUT input[4] = {};
     if (by == korvane::CopyBy::Menu) {
+        INPUT input[2] = {};
         RECT box{};
         ::GetWindowRect(::GetDlgItem(results, korvane::kResultList), &box);
         ::SetCursorPos(box.left + 20, box.top + 30);
@@ -43,13 +43,7 @@ bool OpenListMenu(HWND results, korvane::CopyBy by)
             return false;
         ::Sleep(kPollMs);
     }
-    const WORD keys[4][2] = {{VK_SHIFT, 0}, {VK_F10, 0}, {VK_F10, KEYEVENTF_KEYUP}, {VK_SHIFT, KEYEVENTF_KEYUP}};
-    for (int i = 0; i < 4; ++i) {
-        input[i].type = INPUT_KEYBOARD;
-        input[i].ki.wVk = keys[i][0];
-        input[i].ki.dwFlags = keys[i][1];
-    }
-    return ::SendInput(4, input, sizeof(INPUT)) == 4;
+    return SendKeys({{VK_SHIFT, 0}, {VK_F10, 0}, {VK_F10, KEYEVENTF_KEYUP}, {VK_SHIFT, KEYEVENTF_KEYUP}});
 }
 }  // namespace
 

@@ -39,24 +39,26 @@ bool BringToFront(HWND hWnd)
     return ::GetForegroundWindow() == hWnd;
 }
 
+bool SendKeys(std::initializer_list<std::pair<WORD, DWORD>> keys)
+{
+    std::vector<INPUT> input;
+    for (const auto& key : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key.first;
+        in.ki.dwFlags = key.second;
+        input.push_back(in);
+    }
+    return ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) == input.size();
+}
+
 bool TypeKey(HWND hWnd, WORD vk, bool ctrl)
 {
     if (!BringToFront(hWnd))
         return false;
-    INPUT keys[4] = {};
-    int count = 0;
-    auto key = [&](WORD code, DWORD flags) {
-        keys[count].type = INPUT_KEYBOARD;
-        keys[count].ki.wVk = code;
-        keys[count++].ki.dwFlags = flags;
-    };
     if (ctrl)
-        key(VK_CONTROL, 0);
-    key(vk, 0);
-    key(vk, KEYEVENTF_KEYUP);
-    if (ctrl)
-        key(VK_CONTROL, KEYEVENTF_KEYUP);
-    return ::SendInput(count, keys, sizeof(INPUT)) == static_cast<UINT>(count);
+        return SendKeys({{VK_CONTROL, 0}, {vk, 0}, {vk, KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}});
+    return SendKeys({{vk, 0}, {vk, KEYEVENTF_KEYUP}});
 }
 
 bool PressCloseBox(HWND hWnd)

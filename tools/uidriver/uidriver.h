@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include <initializer_list>
+#include <utility>
 
 namespace uidriver {
 
@@ -89,6 +91,9 @@ bool PressButton(HWND hDlg, int id);
 bool PressKey(HWND hWnd, UINT vk);
 // Makes hWnd the foreground window and waits until it is; false when it did not come to the front.
 bool BringToFront(HWND hWnd);
+// Key-downs and key-ups ({key, 0 or KEYEVENTF_KEYUP}) as the keyboard gives them
+// (SendInput, so the program sees the key state and a repeated key-down its repeat bit).
+bool SendKeys(std::initializer_list<std::pair<WORD, DWORD>> keys);
 // A key as the keyboard gives it (SendInput, so the program sees the key state),
 // with Ctrl held when asked, once hWnd is the foreground window; false when it
 // did not come to the front.
