@@ -21,6 +21,13 @@ HWND FindPopupMenu(DWORD pid)
             return hWnd;
     return nullptr;
 }
+// hWnd's thread tracks a menu (a popup, or the menu bar's keyboard mode that shows none).
+bool InMenuMode(HWND hWnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && (info.flags & GUI_INMENUMODE);
+}
 // A right click on the list's second row as the mouse gives it, or Shift+F10 as
 // the keyboard gives it once the focus is on OK; false when the focus did not get there.
 bool OpenListMenu(HWND results, korvane::CopyBy by)
@@ -141,15 +148,18 @@ std::string CopyResults(HWND results, CopyBy by, std::string* error)
             *error = "the list's menu did not open";
             return "";
         }
-        ::PostMessageA(menu, WM_CHAR, 'c', 1);
+        // Typed, not posted: a posted character overtakes the Shift+F10 key-ups
+        // still queued as input, and the stray F10 key-up then puts the window
+        // in menu mode, where it stays until a key ends it.
+        SendKeys({{'C', 0}, {'C', KEYEVENTF_KEYUP}});
     }
     std::string text = WaitForClipboardText(kWindowTimeout);
     if (text.empty())
         *error = "no text came to the clipboard";
     // One request, one menu: none is open once the window has dealt with all that came before.
     ResponseTime(results);
-    if (by != CopyBy::CtrlC && FindPopupMenu(pid)) {
-        *error = "a second menu opened after the first";
+    if (by != CopyBy::CtrlC && (FindPopupMenu(pid) || InMenuMode(results))) {
+        *error = "a second menu opened after the first, or the window stayed in menu mode";
         return "";
     }
     return text;

@@ -252,7 +252,7 @@ enum class CopyBy { CtrlC, Menu, ShiftF10OnOk };
 // the list's menu item Copy: the menu opened by a right click of the mouse on the
 // list, or by Shift+F10 typed with the focus on OK. Returns what the clipboard
 // then holds; "" with *error set when no text came, or when the request opened
-// no menu or a second one.
+// no menu, a second one, or left the window in menu mode.
 std::string CopyResults(HWND results, CopyBy by, std::string* error);
 // Copies with Ctrl+C and prints the clipboard's text after a heading line, tabs
 // kept, lines ending in LF; false (with a line saying why) when no text came.
