@@ -31,12 +31,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # has a folder of its own under $KV_BUILD/test, so that the tests leave what
 # run.sh printed alone and two suites can run side by side.
 kv_use_state() {
-    KV_STATE=$1
+    mkdir -p "$1"
+    # Absolute: Wine takes no relative WINEPREFIX, and the tests run from their build folders.
+    KV_STATE=$(cd "$1" && pwd)
     export WINEPREFIX=$KV_STATE/wineprefix
     KV_DISCS=$KV_STATE/discs
     KV_SCREENS=$KV_STATE/screens
     KV_PRINT_DIR=$KV_STATE/print
-    mkdir -p "$KV_STATE"
 }
 kv_use_state "$KV_BUILD"
 
