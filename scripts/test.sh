@@ -21,7 +21,7 @@ usage: bash scripts/test.sh [CTEST-OPTIONS...]
   screenshots are left alone. Each part's output is shown when it ends.
   CTEST-OPTIONS go to ctest: -R NAME runs the tests whose names match, -V shows their output.
   Without a filter, a suite that lists no test fails the command.
-  On a 2-core machine it takes about 5 minutes from a fresh clone, packages installed.
+  On a 2-core machine it takes about 4 minutes from a fresh clone, packages installed.
   KORVANE_BUILD=DIR     build trees, prefixes and discs (default build/)
   KORVANE_ARCHES=ARCH   one architecture only (i686 or x86_64)
 USAGE
