@@ -5,8 +5,8 @@
 # suite once the other parts have ended (its drive model timing wants a quiet
 # machine). Each part of a suite has a folder of its own (build/test/PART): a
 # fresh Wine prefix with the test discs, its own Xvfb display, print jobs and
-# screenshots. Extra arguments go to ctest (for example
-# -R walk). Its last line says where the time went.
+# screenshots. Extra arguments go to ctest (for example -R walk). Its last line
+# says where the time went.
 set -uo pipefail
 case "${1:-}" in -h|--help)
     cat <<'USAGE'

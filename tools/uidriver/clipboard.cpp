@@ -21,13 +21,6 @@ HWND FindPopupMenu(DWORD pid)
             return hWnd;
     return nullptr;
 }
-// hWnd's thread tracks a menu (a popup, or the menu bar's keyboard mode that shows none).
-bool InMenuMode(HWND hWnd)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) && (info.flags & GUI_INMENUMODE);
-}
 // A right click on the list's second row as the mouse gives it, or Shift+F10 as
 // the keyboard gives it once the focus is on OK; false when the focus did not get there.
 bool OpenListMenu(HWND results, korvane::CopyBy by)

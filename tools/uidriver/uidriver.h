@@ -63,6 +63,8 @@ std::string WindowText(HWND hWnd);
 std::string ClassName(HWND hWnd);
 // The control with the keyboard focus in hWnd's thread; nullptr when none has it.
 HWND FocusOf(HWND hWnd);
+// hWnd's thread tracks a menu: a popup, or the keyboard's menu mode, which shows none.
+bool InMenuMode(HWND hWnd);
 // Text of a dialog's child control (labels such as 1008 and 1010).
 std::string DlgItemText(HWND hDlg, int id);
 // Milliseconds until hWnd answered WM_NULL, or -1 when it did not within timeoutMs.

@@ -66,12 +66,21 @@ std::string WindowText(HWND hWnd)
     return std::string(text, length > 0 ? length : 0);
 }
 
-HWND FocusOf(HWND hWnd)
+namespace {
+// What Windows knows of the GUI state of hWnd's thread; all zero when it cannot say.
+GUITHREADINFO ThreadInfo(HWND hWnd)
 {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info) ? info.hwndFocus : nullptr;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hWnd, nullptr), &info))
+        info = GUITHREADINFO{};
+    return info;
 }
+}  // namespace
+
+HWND FocusOf(HWND hWnd) { return ThreadInfo(hWnd).hwndFocus; }
+
+bool InMenuMode(HWND hWnd) { return (ThreadInfo(hWnd).flags & GUI_INMENUMODE) != 0; }
 
 std::string ClassName(HWND hWnd)
 {
